@@ -1,0 +1,33 @@
+// platform.h - the few operating-system services the library needs, behind
+// one small interface: thread-local slots, loading a sibling module, and the
+// location of our own shared object. Only platform_posix.cpp implements it;
+// no other file of the library includes an operating-system header.
+#pragma once
+
+#include <cstdint>
+
+namespace vek {
+namespace platform {
+
+// A slot index that names no slot (what an unset g_tlsIndexThreadNo holds).
+constexpr uint32_t kNoSlot = 0xFFFFFFFFu;
+
+// A fresh thread-local slot, reading null on every thread; kNoSlot when the
+// system has none left.
+uint32_t AllocateSlot();
+void FreeSlot(uint32_t slot);
+// The calling thread's value of a slot (null for kNoSlot or a freed slot).
+void* GetSlot(uint32_t slot);
+void SetSlot(uint32_t slot, void* value);
+
+// Loads a module of ours by its base name ("VekRes" loads libVekRes.so from
+// beside this library or the loader's path); null on failure.
+void* LoadModule(const char* baseName);
+void FreeModule(void* module);
+
+// Full path of the shared object that holds this library's code, or "" when
+// it cannot be told.
+const char* OwnModulePath();
+
+}  // namespace platform
+}  // namespace vek

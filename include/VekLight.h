@@ -1,0 +1,226 @@
+// VekLight.h - lights of eight kinds, photometric distributions read from IES
+// LM-63-1991 files or host streams, and the general light's intensity query.
+//
+// Each creation call checks and derives what it needs, stores the result in
+// a parameter block of its kind and appends a _VekLight to the light list
+// (VekMemory_GetLightList). Energies are RGB triples floored at 1e-6. The
+// returned index is the host's handle: every kind but the sky light takes
+// the next value of the current light index (the first light gets 1).
+#pragma once
+
+#include "VekFace.h"
+
+// Light kinds (_VekLight::type).
+constexpr int32_t VEK_LIGHT_POINT = 1;
+constexpr int32_t VEK_LIGHT_SPOT = 2;
+constexpr int32_t VEK_LIGHT_AREA = 4;
+constexpr int32_t VEK_LIGHT_LINEAR = 8;
+constexpr int32_t VEK_LIGHT_DIRECTIONAL = 16;
+constexpr int32_t VEK_LIGHT_SKY = 32;
+constexpr int32_t VEK_LIGHT_GENERAL = 64;
+constexpr int32_t VEK_LIGHT_SHADE_DIRECTIONAL = 128;
+
+// Type() of an area light's face: non-zero, so that ray queries that only
+// want surfaces pass over it.
+constexpr int VEK_FACE_TYPE_AREA_LIGHT = 4;
+
+struct _VekLight {
+    _VekLight* next;       // light list link
+    int32_t type;          // VEK_LIGHT_*
+    int32_t index;         // the light's index
+    void* parameters;      // the kind's parameter block below
+};
+static_assert(offsetof(_VekLight, type) == 8 && offsetof(_VekLight, index) == 12 &&
+                  offsetof(_VekLight, parameters) == 16 && sizeof(_VekLight) == 24,
+              "_VekLight layout");
+
+struct _VekPointLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> position;
+    float rangeMin;        // >= 0
+    float rangeMax;        // >= rangeMin
+};
+static_assert(sizeof(_VekPointLight) == 32, "_VekPointLight layout");
+
+struct _VekSpotLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> position;
+    CG::vec3<float> direction;      // unit length
+    float cutoffAngle;              // degrees from the axis, >= halfIntensityAngle
+    float cosCutoff;
+    float halfIntensityAngle;       // degrees; cos(angle)^falloffExponent = 1/2
+    float cosHalfIntensity;
+    float falloffExponent;
+    float rangeMin;
+    float rangeMax;
+};
+static_assert(offsetof(_VekSpotLight, cutoffAngle) == 36 && offsetof(_VekSpotLight, rangeMax) == 60 &&
+                  sizeof(_VekSpotLight) == 64,
+              "_VekSpotLight layout");
+
+struct _VekLinearLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> start;
+    CG::vec3<float> end;
+    float length;          // |end - start|
+    int32_t visible;       // non-zero: the display draws the segment
+};
+static_assert(offsetof(_VekLinearLight, length) == 36 && sizeof(_VekLinearLight) == 44, "_VekLinearLight layout");
+
+struct _VekDirectionalLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> direction;      // unit length
+};
+static_assert(sizeof(_VekDirectionalLight) == 24, "_VekDirectionalLight layout");
+
+struct _VekShadeDirectionalLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> direction;      // unit length
+    CG::vec3<float> shadeVector;    // as passed
+    int32_t shadeChecked;           // non-zero: the next two were range checked
+    float shadeSize;                // >= 1e-6
+    float shadeRatio;               // >= 1e-6; <= 1 when checked
+};
+static_assert(offsetof(_VekShadeDirectionalLight, shadeChecked) == 36 && sizeof(_VekShadeDirectionalLight) == 48,
+              "_VekShadeDirectionalLight layout");
+
+struct _VekSkyLight {
+    CG::vec3<float> skyEnergy;            // twice the given energy
+    int32_t elevationSteps;               // rings from horizon to zenith
+    int32_t azimuthSteps;                 // directions on the horizon ring
+    CG::vec3<float>* directions;          // directionCount unit vectors, z up
+    CG::vec3<float>* directionEnergies;   // directionCount RGB triples
+    int32_t directionCount;
+};
+static_assert(offsetof(_VekSkyLight, directions) == 24 && offsetof(_VekSkyLight, directionCount) == 40,
+              "_VekSkyLight layout");
+
+struct _VekGeneralLight {
+    CG::vec3<float> energy;
+    CG::vec3<float> position;
+    float orientation[16];           // world to photometric frame, see VekTool_TransformDirections
+    _VekGeneralLightData* data;      // the distribution; lights may share one
+};
+static_assert(offsetof(_VekGeneralLight, orientation) == 24 && offsetof(_VekGeneralLight, data) == 88 &&
+                  sizeof(_VekGeneralLight) == 96,
+              "_VekGeneralLight layout");
+
+// An area light is a face followed by its own values. The library makes it a
+// complete face (bounds, plane, main axis; Type() VEK_FACE_TYPE_AREA_LIGHT);
+// the host gives it ray marks (SetRayNumber) before registering it.
+class VEK_API VekAreaLight : public VekFace {
+public:
+    VekAreaLight();
+    int Type() const override;
+
+    CG::vec3<float> energyDensity;   // energy / area
+    float area;
+    int32_t visible;                 // non-zero: the display draws the polygon
+};
+#pragma GCC diagnostic push
+#pragma GCC diagnostic ignored "-Winvalid-offsetof"
+static_assert(offsetof(VekAreaLight, energyDensity) == 120 && offsetof(VekAreaLight, area) == 132 &&
+                  offsetof(VekAreaLight, visible) == 136,
+              "VekAreaLight layout");
+#pragma GCC diagnostic pop
+
+// A photometric distribution: candela over vertical x horizontal angles.
+struct _VekGeneralLightData {
+    _VekGeneralLightData* next;
+    char name[772];               // path or stream name; empty for arrays
+    float lumensPerLamp;          // stored, not applied
+    float candelaMultiplier;      // stored, not applied
+    int32_t verticalCount;
+    int32_t horizontalCount;      // may grow by one when the range is closed at 360
+    int32_t unitsType;
+    float width, length, height;
+    float* verticalAngles;        // degrees, strictly increasing
+    float* horizontalAngles;      // degrees, strictly increasing
+    double* candela;              // horizontal j, vertical i at j * verticalCount + i
+    double* verticalSteps;
+    double* horizontalSteps;      // only when horizontalCount > 1
+    double* coefficients;         // spline second derivatives, or 16 per bicubic cell
+};
+static_assert(offsetof(_VekGeneralLightData, name) == 8, "_VekGeneralLightData layout");
+static_assert(offsetof(_VekGeneralLightData, lumensPerLamp) == 780, "_VekGeneralLightData layout");
+static_assert(offsetof(_VekGeneralLightData, width) == 800, "_VekGeneralLightData layout");
+static_assert(offsetof(_VekGeneralLightData, verticalAngles) == 816, "_VekGeneralLightData layout");
+static_assert(offsetof(_VekGeneralLightData, coefficients) == 856, "_VekGeneralLightData layout");
+static_assert(sizeof(_VekGeneralLightData) == 864, "_VekGeneralLightData layout");
+
+// A host's source of photometric text.
+class stream_interface {
+public:
+    virtual ~stream_interface() {}
+    // Puts the stream's next character into *buffer (mode is always 0); at
+    // the end of its data it must put the byte 0xFF. The result is not used.
+    virtual long read(char* buffer, long mode) = 0;
+    // The stream's name; valid during the call that asked for it.
+    virtual const char* name() = 0;
+};
+
+// Sets the current light index; the next light gets index + 1.
+VEK_API void VekLight_SetCurrentLightIndex(int32_t index);
+
+// energy, position, direction, start, end, shadeVector point to three floats.
+VEK_API int32_t VekLight_InstanciatePointLight(float* energy, float* position, float rangeMin, float rangeMax);
+VEK_API _VekLight* VekLight_InstanciatePointLightInternal(float* energy, float* position, float rangeMin,
+                                                          float rangeMax);
+VEK_API int32_t VekLight_InstanciateSpotLight(float* energy, float* position, float* direction, float cutoffAngle,
+                                              float halfIntensityAngle, float rangeMin, float rangeMax);
+VEK_API _VekLight* VekLight_InstanciateSpotLightInternal(float* energy, float* position, float* direction,
+                                                         float cutoffAngle, float halfIntensityAngle,
+                                                         float rangeMin, float rangeMax);
+// -1 and VEK_WARNING_BAD_SHAPE for a segment shorter than 1e-6.
+VEK_API int32_t VekLight_InstanciateLinearLight(float* energy, float* start, float* end, int32_t visible);
+// corners: vertexCount points of three floats (3 or 4 corners).
+VEK_API int32_t VekLight_InstanciateAreaLight(float* energy, int32_t vertexCount, float* corners, int32_t visible);
+VEK_API int32_t VekLight_InstanciateDirectionalLight(float* energy, float* direction);
+VEK_API _VekLight* VekLight_InstanciateDirectionalLightInternal(float* energy, float* direction);
+VEK_API int32_t VekLight_InstanciateShadeDirectionalLight(float* energy, float* direction, float* shadeVector,
+                                                          int32_t shadeChecked, float shadeSize, float shadeRatio);
+VEK_API _VekLight* VekLight_InstanciateShadeDirectionalLightInternal(float* energy, float* direction,
+                                                                     float* shadeVector, int32_t shadeChecked,
+                                                                     float shadeSize, float shadeRatio);
+// Negative counts take the defaults 10 and 40. Returns 0 (sky lights take no index).
+VEK_API int32_t VekLight_InstanciateSkyLight(float* energy, int32_t elevationSteps, int32_t azimuthSteps);
+
+// General (photometric) lights; orientation is 16 floats. -1 (null for the
+// Internal forms) and VEK_WARNING_FAIL_READ_GENERAL_LIGHT when the
+// distribution cannot be obtained. Lights made from one path share one
+// distribution record; the file is read once.
+VEK_API int32_t VekLight_InstanciateGeneralLight(float* energy, float* position, float* orientation,
+                                                 float lumensPerLamp, float candelaMultiplier,
+                                                 int32_t verticalCount, float* verticalAngles,
+                                                 int32_t horizontalCount, float* horizontalAngles, float* candela);
+VEK_API _VekLight* VekLight_InstanciateGeneralLightInternal(float* energy, float* position, float* orientation,
+                                                            float lumensPerLamp, float candelaMultiplier,
+                                                            int32_t verticalCount, float* verticalAngles,
+                                                            int32_t horizontalCount, float* horizontalAngles,
+                                                            float* candela);
+VEK_API int32_t VekLight_InstanciateGeneralLightWithFile(float* energy, float* position, const char* path,
+                                                         float* orientation);
+VEK_API _VekLight* VekLight_InstanciateGeneralLightWithFileInternal(float* energy, float* position,
+                                                                    const char* path, float* orientation);
+VEK_API int32_t VekLight_InstanciateGeneralLightWithStream(float* energy, float* position,
+                                                           stream_interface* stream, float* orientation);
+VEK_API _VekLight* VekLight_InstanciateGeneralLightWithStreamInternal(float* energy, float* position,
+                                                                      stream_interface* stream,
+                                                                      float* orientation);
+
+// Distributions. Null on any failure (nothing is reported here).
+// candela: verticalCount x horizontalCount values, all vertical values of the
+// first horizontal angle first. Both first angles must be exactly 0.
+VEK_API _VekGeneralLightData* VekLight_InstanciateGeneralLightData(float lumensPerLamp, float candelaMultiplier,
+                                                                   int32_t verticalCount, float* verticalAngles,
+                                                                   int32_t horizontalCount,
+                                                                   float* horizontalAngles, float* candela);
+// Reads an IES LM-63-1991 file ("IESNA91").
+VEK_API _VekGeneralLightData* VekLight_InstanciateGeneralLightDataWithFile(const char* path);
+// Reads IES LM-63-1991 text from a host stream; the result is a _VekGeneralLightData.
+VEK_API void* VekLight_InstanciateGeneralLightDataWithStream(stream_interface* stream);
+
+// Intensity of a general light in a world direction (three floats), in the
+// distribution's own candela: multiplier, lumens and energy are not applied.
+// 0 outside the tabulated range. Safe on any number of threads at once.
+VEK_API float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direction);

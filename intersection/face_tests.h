@@ -1,0 +1,69 @@
+// face_tests.h - the ray-face tests, inline, so that the exported VekFace
+// members and the grid walks share one body and the walks can inline it.
+//
+// Method: plane intersection (t from the plane equation), then a 2-D
+// edge-sign test in the projection that drops the face's main axis. Every
+// comparison is the library's exact rule: strict (tMin, tMax), an absolute
+// parallel threshold, and edge values that accept either winding.
+#pragma once
+
+#include <cmath>
+
+#include "VekFace.h"
+
+namespace vek {
+
+// |normal . direction| at or below this counts as parallel: no hit. The
+// threshold is absolute, not relative to the direction's length.
+constexpr float kParallelEpsilon = 0.001f;
+
+// The two axes kept by the projection that drops axis a.
+constexpr int kAxisU[3] = {1, 2, 0};
+constexpr int kAxisV[3] = {2, 0, 1};
+
+inline bool InsideFace(const VekFace& f, const CG::vec3<float>& p)
+{
+    const int u = kAxisU[f.mainAxis];
+    const int v = kAxisV[f.mainAxis];
+    // 1. Bounding box in the projection, before any edge test.
+    if (p[u] < f.boundsMin[u] || p[u] > f.boundsMax[u] || p[v] < f.boundsMin[v] || p[v] > f.boundsMax[v])
+        return false;
+    // 2. Edge values E(A, B) = (B.u - A.u)(p.v - A.v) - (B.v - A.v)(p.u - A.u).
+    const int n = f.vertexCount == 4 ? 4 : 3;
+    auto edge = [&](int a, int b) {
+        const CG::vec3<float>& A = f.vertex[a];
+        const CG::vec3<float>& B = f.vertex[b];
+        return (B[u] - A[u]) * (p[v] - A[v]) - (B[v] - A[v]) * (p[u] - A[u]);
+    };
+    // 3. The first edge decides the winding: all others strictly positive
+    //    after a positive first edge, else all at most zero.
+    if (edge(0, 1) > 0.0f) {
+        for (int i = 1; i < n; ++i)
+            if (!(edge(i, i + 1 == n ? 0 : i + 1) > 0.0f)) return false;
+    } else {
+        for (int i = 1; i < n; ++i)
+            if (!(edge(i, i + 1 == n ? 0 : i + 1) <= 0.0f)) return false;
+    }
+    return true;
+}
+
+// Ray parameter of the plane crossing inside (tMin, tMax) and the point; false
+// when parallel or outside the interval. A NaN anywhere fails the interval test.
+inline bool HitPlane(const VekFace& f, const CG::vec3<float>& origin, const CG::vec3<float>& direction, float tMin,
+                     float tMax, float& t, CG::vec3<float>& point)
+{
+    const float denom = CG::dot(f.normal, direction);
+    if (std::fabs(denom) <= kParallelEpsilon) return false;
+    t = (f.planeOffset - CG::dot(f.normal, origin)) / denom;
+    if (!(tMin < t && t < tMax)) return false;
+    point = CG::vec3<float>(origin.x + t * direction.x, origin.y + t * direction.y, origin.z + t * direction.z);
+    return true;
+}
+
+inline bool IntersectFace(const VekFace& f, const CG::vec3<float>& origin, const CG::vec3<float>& direction,
+                          float tMin, float tMax, float& t, CG::vec3<float>& point)
+{
+    return HitPlane(f, origin, direction, tMin, tMax, t, point) && InsideFace(f, point);
+}
+
+}  // namespace vek

@@ -1,0 +1,9 @@
+#!/usr/bin/env bash
+# Installs what is missing, builds the library and the example host program,
+# and runs it on its built-in default scene. Arguments go to the program.
+set -euo pipefail
+cd "$(dirname "$0")/.."
+bash scripts/install-deps.sh
+cmake -S . -B build/release -DCMAKE_BUILD_TYPE=Release >/dev/null
+cmake --build build/release -j"$(nproc)" --target vek_example
+./build/release/bin/vek_example "$@"
