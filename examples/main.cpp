@@ -8,8 +8,10 @@
 // display family; end the library. Errors of the library arrive as
 // _VekException and end the run with a message.
 #include <algorithm>
+#include <cerrno>
 #include <chrono>
 #include <cstdio>
+#include <cstring>
 #include <filesystem>
 #include <fstream>
 #include <string>
@@ -65,10 +67,11 @@ std::string DefaultIesPath()
 
 void CheckReadableFile(const std::string& path, const char* what)
 {
+    std::FILE* file = std::fopen(path.c_str(), "r");
+    if (!file) throw HostError{std::string("cannot read the ") + what + " '" + path + "': " + std::strerror(errno)};
+    std::fclose(file);
     std::error_code error;
-    if (!fs::exists(path, error)) throw HostError{std::string("cannot read the ") + what + " '" + path + "': no such file"};
     if (!fs::is_regular_file(path, error)) throw HostError{std::string("the ") + what + " '" + path + "' is not a file"};
-    if (!std::ifstream(path)) throw HostError{std::string("cannot read the ") + what + " '" + path + "': permission denied"};
 }
 
 void MakeOutputFolder(const fs::path& folder)

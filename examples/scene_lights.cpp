@@ -44,7 +44,8 @@ SceneLight CreateDownlight(const std::string& iesPath)
     _VekLight* record = VekLight_InstanciateGeneralLightWithFileInternal(energy, position, iesPath.c_str(), orientation);
     if (!record)
         throw SceneError("the library could not read '" + iesPath +
-                         "' as an IES LM-63-1991 photometric file (it must begin with IESNA91)");
+                         "' as an IES LM-63-1991 file: it must start with the line IESNA91 and hold "
+                         "well-formed photometric data");
     return PointLike("IES downlight", record, at);
 }
 
