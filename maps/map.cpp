@@ -6,7 +6,6 @@
 // registry (map_images.h) decides when an earlier copy may be released.
 #include <algorithm>
 #include <climits>
-#include <cstdlib>
 #include <cstring>
 
 #include "VekMap.h"
@@ -142,15 +141,17 @@ void VekMap_BindImage(const char* name, long width, long height, long components
         vek::Fail(VEK_ERROR_INVALID_VALUE, functionName);
     }
 
-    // 3. The library's own copy; an image without pixels has none.
+    // 3. The library's own copy; an image without pixels has none. The
+    //    buffer may be the map's current copy, which the host may also have
+    //    passed as pixels: memmove copes with both.
     unsigned char* copy = nullptr;
     if (bytes > 0) {
-        copy = static_cast<unsigned char*>(std::malloc(bytes));
+        copy = vek::MapImageBuffer(map, bytes);
         if (!copy) {
             vek::DetachMapImage(map);
             vek::Fail(VEK_ERROR_MEMORY, functionName);
         }
-        std::memcpy(copy, pixels, bytes);
+        std::memmove(copy, pixels, bytes);
     }
     vek::AdoptMapImage(map, copy, vek::ImageShape{map->width, map->height, map->components});
 

@@ -81,8 +81,23 @@ ImageShape ShapeOf(const _VekMap& map)
 
 }  // namespace
 
+unsigned char* MapImageBuffer(_VekMap* map, size_t bytes)
+{
+    auto current = g_images.mapCopies.find(map->pixels);
+    if (current != g_images.mapCopies.end() && !SharedByAnAttribute(map->pixels)) {
+        const ImageShape& s = current->second;
+        size_t currentBytes = 0;
+        if (ImageBytes(s.width, s.height, s.components, currentBytes) && currentBytes == bytes) return map->pixels;
+    }
+    return static_cast<unsigned char*>(std::malloc(bytes));
+}
+
 void AdoptMapImage(_VekMap* map, unsigned char* copy, const ImageShape& shape)
 {
+    if (copy && copy == map->pixels) {
+        g_images.mapCopies[copy] = shape;  // reused in place: only its shape is new
+        return;
+    }
     if (copy) Record(g_images.mapCopies, copy, shape);
     const unsigned char* earlier = map->pixels;
     map->pixels = copy;

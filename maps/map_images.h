@@ -21,6 +21,7 @@
 // draws), so nothing here locks. Texel lookups never touch the registry.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 struct VekAttribute;
@@ -53,10 +54,15 @@ struct DisplayImage {
 // the next call tries again. A null attribute or map 1 gives null and 0.
 DisplayImage PrepareDisplayImage(VekAttribute* attribute);
 
-// For image binding: copy (null for an image without pixels) becomes the
-// map's pixels, of the given shape; the map's earlier copy is retired.
-// copy must come from malloc; should recording it throw, copy is released
-// before the exception leaves.
+// For image binding: a buffer of bytes (at least 1) bytes for the map's
+// next image. The map's current copy when it has that size and no attribute
+// shares it, so that binding a new image of the same size allocates
+// nothing; otherwise a new buffer from malloc, null when that fails.
+unsigned char* MapImageBuffer(_VekMap* map, size_t bytes);
+// For image binding: copy (from MapImageBuffer, or null for an image
+// without pixels) becomes the map's pixels, of the given shape; the map's
+// earlier copy, unless it is copy itself, is retired. Should recording copy
+// throw, copy is released before the exception leaves.
 void AdoptMapImage(_VekMap* map, unsigned char* copy, const ImageShape& shape);
 // The map's pixels become null; the earlier copy is retired.
 void DetachMapImage(_VekMap* map);

@@ -23,9 +23,12 @@ TEST_F(MapTest, SharedCopiesOutliveRebindAndUnbindUntilEnd)
     a->displayImage = m->pixels;
     b->displayImage = m->pixels;
 
-    // Replaced by an image of another size: the shared copy stays intact.
-    VekMap_BindImage("m", 16, 16, 4, maptest::PositionImage(16, 16, 4).data());
+    // Replaced by an image of the same size, then of another size: the
+    // shared copy is neither overwritten nor released.
+    VekMap_BindImage("m", 4, 4, 3, Image(48, 99).data());
     ASSERT_NE(m->pixels, a->displayImage);
+    EXPECT_EQ(m->pixels[47], 99);
+    VekMap_BindImage("m", 16, 16, 4, maptest::PositionImage(16, 16, 4).data());
     EXPECT_EQ(std::memcmp(a->displayImage, first.data(), first.size()), 0);
 
     // Shared again, then detached by an unbind and by a refused bind.
@@ -50,7 +53,8 @@ TEST_F(MapTest, RebindingReleasesCopiesNobodyShares)
     GTEST_SKIP() << "the sanitizers' allocators do not report heap use through mallinfo2";
 #endif
     // A library that kept every replaced copy until End would hold 50 of
-    // them here; one that releases unshared copies holds one.
+    // them here; one that releases unshared copies holds one. The sizes
+    // alternate so that no copy can be reused in place.
     const size_t imageBytes = size_t(1024) * 1024 * 4;
     const Image big(imageBytes, 7);
     VekMap_Instanciate("m", nullptr);
@@ -59,9 +63,22 @@ TEST_F(MapTest, RebindingReleasesCopiesNobodyShares)
         return info.uordblks + info.hblkhd;
     };
     const size_t before = heapInUse();
-    for (int i = 0; i < 50; ++i) VekMap_BindImage("m", 1024, 1024, 4, big.data());
+    for (int i = 0; i < 50; ++i) VekMap_BindImage("m", 1024, 1024 - i % 2, 4, big.data());
     EXPECT_LT(heapInUse() - before, 3 * imageBytes);
     EXPECT_EQ(Find("m")->pixels[0], 7);
+}
+
+TEST_F(MapTest, RebindingAMapWithItsOwnCopyKeepsTheImage)
+{
+    // Same size, unshared: the copy is rewritten in place from itself.
+    const Image image = maptest::PositionImage(8, 4, 3);
+    _VekMap* m = MakeMap("m", 8, 4, 3, image);
+    VekMap_BindImage("m", 8, 4, 3, m->pixels);
+    EXPECT_EQ(std::memcmp(m->pixels, image.data(), image.size()), 0);
+    // A smaller image taken from the start of the map's own copy.
+    VekMap_BindImage("m", 4, 2, 3, m->pixels);
+    EXPECT_EQ(std::memcmp(m->pixels, image.data(), 24), 0);
+    EXPECT_EQ(m->width, 4);
 }
 
 TEST_F(MapTest, DisplayImagesTheLibraryDidNotMakeAreLeftToTheirOwner)
