@@ -99,7 +99,7 @@ Image DrawIlluminanceMap(const FloorIlluminance& floor, IlluminanceSummary& summ
     image.FillRect(kMargin, barY, metre, 3, kInk);
     image.FillRect(kMargin, barY - 3, 1, 9, kInk);
     image.FillRect(kMargin + metre - 1, barY - 3, 1, 9, kInk);
-    DrawText(image, kMargin + metre + 8, barY - 2, "1 M", kInk, 1);
+    DrawText(image, kMargin + metre + 8, barY - 5, "1 M", kInk, 2);
     DrawText(image, kMargin, barY + 16,
              "MIN " + Whole(summary.minimum) + "  AVERAGE " + Whole(summary.average) + "  MAX " + Whole(summary.maximum) +
                  " LX",
