@@ -98,6 +98,35 @@ int LineCount(const fs::path& path)
     return lines;
 }
 
+void PrintSceneFigures(const Scene& scene, const EnvironmentInfo& environment)
+{
+    std::printf("  %d surfaces made, %d after merging triangle pairs; %d triangles from %d Bezier patch\n",
+                scene.surfacesBeforeMerge, scene.surfacesAfterMerge, scene.bezierTriangles,
+                g_mainStatusTable.bezierSurfaceCount);
+    std::printf("  %d maps, %d attributes, %d lights (the sky in %d directions)\n", g_mainStatusTable.mapCount,
+                g_mainStatusTable.attributeCount, static_cast<int>(scene.lights.size()), scene.lights.back().cacheRows);
+    std::printf("  intersection environment: %d surfaces and %d area light registered,\n"
+                "  scene box (%.2f, %.2f, %.2f) to (%.2f, %.2f, %.2f)\n\n",
+                environment.registeredSurfaces, environment.registeredAreaLights, environment.bounds[0],
+                environment.bounds[2], environment.bounds[4], environment.bounds[1], environment.bounds[3],
+                environment.bounds[5]);
+}
+
+// The preview draws the library's scene lists, so it runs before End. A
+// machine without an offscreen OpenGL context skips it.
+void WritePreview(const fs::path& output, const Scene& scene, const Options& options)
+{
+    Image preview;
+    std::string message;
+    if (!DrawPreview(CameraView(scene.camera, options.width, options.height), options.width, options.height, preview,
+                     message)) {
+        std::printf("  %-24s skipped: %s\n", "preview.png", message.c_str());
+        return;
+    }
+    SavePng(output / "preview.png", preview, "OpenGL preview drawn by the library");
+    if (!message.empty()) std::printf("  note: %s\n", message.c_str());
+}
+
 int Run(const Options& options)
 {
     auto start = std::chrono::steady_clock::now();
@@ -117,8 +146,7 @@ int Run(const Options& options)
 
     RenderResult result;
     IlluminanceSummary floor{};
-    EnvironmentInfo environment{};
-    Scene scene;
+    int registered = 0;
     {
         LibrarySession library;
         VekMain_SetLogFilePath(const_cast<char*>(logPath.c_str()));
@@ -126,20 +154,10 @@ int Run(const Options& options)
         g_mainValueTable.threadCount = threads;
 
         std::printf("Scene\n");
-        scene = BuildDefaultScene(iesPath);
-        std::printf("  %d surfaces made, %d after merging triangle pairs; %d triangles from %d Bezier patch\n",
-                    scene.surfacesBeforeMerge, scene.surfacesAfterMerge, scene.bezierTriangles,
-                    g_mainStatusTable.bezierSurfaceCount);
-        std::printf("  %d maps, %d attributes, %d lights (the sky in %d directions)\n", g_mainStatusTable.mapCount,
-                    g_mainStatusTable.attributeCount, static_cast<int>(scene.lights.size()),
-                    scene.lights.back().cacheRows);
-
-        environment = PrepareRayEnvironment(scene);
-        std::printf("  intersection environment: %d surfaces and %d area light registered,\n"
-                    "  scene box (%.2f, %.2f, %.2f) to (%.2f, %.2f, %.2f)\n\n",
-                    environment.registeredSurfaces, environment.registeredAreaLights, environment.bounds[0],
-                    environment.bounds[2], environment.bounds[4], environment.bounds[1], environment.bounds[3],
-                    environment.bounds[5]);
+        Scene scene = BuildDefaultScene(iesPath);
+        EnvironmentInfo environment = PrepareRayEnvironment(scene);
+        registered = environment.registeredSurfaces;
+        PrintSceneFigures(scene, environment);
 
         std::printf("Rays\n");
         result = RenderScene(scene, RenderSettings{options.width, options.height, threads, kFloorSamplesPerMetre});
@@ -149,28 +167,18 @@ int Run(const Options& options)
         SavePng(output / "render.png", result.picture, "the lit scene");
         SavePng(output / "floor_illuminance.png", DrawIlluminanceMap(result.floor, floor),
                 "illuminance on the floor, false colour");
-
-        // The preview draws the library's scene lists, so it runs before End.
-        Image preview(0, 0);
-        std::string message;
-        if (DrawPreview(CameraView(scene.camera, options.width, options.height), options.width, options.height, preview,
-                        message)) {
-            SavePng(output / "preview.png", preview, "OpenGL preview drawn by the library");
-            if (!message.empty()) std::printf("  note: %s\n", message.c_str());
-        } else {
-            std::printf("  preview.png              skipped: %s\n", message.c_str());
-        }
+        WritePreview(output, scene, options);
     }
-    std::printf("  %-24s the library's log (%d line%s)\n\n", "vek.log", LineCount(logPath),
-                LineCount(logPath) == 1 ? "" : "s");
+    int logLines = LineCount(logPath);
+    std::printf("  %-24s the library's log (%d line%s)\n\n", "vek.log", logLines, logLines == 1 ? "" : "s");
 
     double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
     std::printf("Summary\n"
-                "  faces: %d surfaces in the grid, %zu points lit\n"
+                "  faces: %d surfaces registered, %zu points lit\n"
                 "  floor: %.0f lx average, %.0f lx minimum, %.0f lx maximum\n"
                 "  rays: %.2f M in %.2f s, %.2f M rays/s on %d thread%s; total run %.1f s\n",
-                scene.surfacesAfterMerge, result.receivers, floor.average, floor.minimum, floor.maximum,
-                result.rays / 1e6, result.raySeconds, result.rays / 1e6 / std::max(result.raySeconds, 1e-9), threads,
+                registered, result.receivers, floor.average, floor.minimum, floor.maximum, result.rays / 1e6,
+                result.raySeconds, result.rays / 1e6 / std::max(result.raySeconds, 1e-9), threads,
                 threads == 1 ? "" : "s", total);
     return 0;
 }
