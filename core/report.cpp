@@ -72,8 +72,10 @@ void Warn(long code, const char* functionName)
     LogLine(CodeName(g_warningStringTable, VEK_WARNING_COUNT, code), functionName);
 }
 
+// A null value has nothing to check.
 void CheckFloorCeil(float* value, int components, float floor, float ceil, const char* functionName)
 {
+    if (!value) return;
     for (int i = 0; i < components; ++i) {
         if (floor > value[i]) {
             value[i] = floor;
@@ -88,6 +90,7 @@ void CheckFloorCeil(float* value, int components, float floor, float ceil, const
 
 void CheckFloor(float* value, int components, float floor, const char* functionName)
 {
+    if (!value) return;
     for (int i = 0; i < components; ++i) {
         if (floor > value[i]) {
             value[i] = floor;
