@@ -2,6 +2,7 @@
 #include "support/version_files.h"
 
 #include <algorithm>
+#include <cstdio>
 #include <fstream>
 #include <iterator>
 
@@ -211,6 +212,10 @@ uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at)
 std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes)
 {
     const std::string path = TempDir() + "/" + name;
+    // A new file rather than a truncated one: the file system flushes a file
+    // that is truncated and rewritten, which makes a test writing thousands
+    // of variants crawl.
+    std::remove(path.c_str());
     std::ofstream out(path, std::ios::binary | std::ios::trunc);
     out.write(reinterpret_cast<const char*>(bytes.data()), static_cast<std::streamsize>(bytes.size()));
     return path;
