@@ -2,6 +2,8 @@
 // must leak nothing (LeakSanitizer checks the sanitizer build), a second
 // Initialize without End, the tables Initialize resets, and the exported
 // tables read the way a host reads them, by byte offset.
+#include <dlfcn.h>
+
 #include <cstdlib>
 #include <cstring>
 
@@ -71,6 +73,15 @@ TEST(Lifecycle, HundredCyclesWithPoolsInUseReleaseEverything)
         EXPECT_EQ(VekSurface_GetAddress(0), nullptr);
         EXPECT_EQ(g_mainValueTable.logFile, nullptr);
     }
+}
+
+TEST(Lifecycle, ResourceModuleIsLoadedWithTheLibrary)
+{
+    // Loading libVekMain into the process loaded its sibling from beside it;
+    // RTLD_NOLOAD only finds a module that is already there.
+    void* res = dlopen(VEK_BINARY_DIR "/lib/libVekRes.so", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(res, nullptr);
+    if (res) dlclose(res);
 }
 
 TEST(Lifecycle, EndBeforeInitializeAndTwiceIsHarmless)
