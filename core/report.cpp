@@ -47,7 +47,8 @@ void CopyName(char* field, int capacity, const char* text)
 {
     if (!text) text = "";
     size_t n = strnlen(text, static_cast<size_t>(capacity - 1));
-    std::memcpy(field, text, n);
+    // A host may pass the field itself (re-reporting VekMain_GetErrorString()).
+    std::memmove(field, text, n);
     field[n] = '\0';
 }
 

@@ -186,6 +186,16 @@ const Entry* FindId(const std::vector<Entry>& entries, uint32_t id)
     return nullptr;
 }
 
+// The subdirectory that entry id leads to; false when there is no such
+// entry or it leads to data.
+bool SubdirectoryOf(const std::vector<Entry>& entries, uint32_t id, uint32_t& offset)
+{
+    const Entry* e = FindId(entries, id);
+    if (!e || !(e->target & kHighBit)) return false;
+    offset = e->target & ~kHighBit;
+    return true;
+}
+
 // Language 0 if present, else US English, else the first one.
 const Entry* ChooseLanguage(const std::vector<Entry>& languages)
 {
@@ -207,11 +217,11 @@ bool LocatePeVersionBlock(FileReader& file, std::vector<uint8_t>& block)
 
     // 2. Type 16, then name 1: both must be subdirectories.
     std::vector<Entry> entries;
-    if (!tree.ReadIdEntries(0, entries)) return false;
-    const Entry* type = FindId(entries, kVersionType);
-    if (!type || !(type->target & kHighBit) || !tree.ReadIdEntries(type->target & ~kHighBit, entries)) return false;
-    const Entry* name = FindId(entries, kVersionName);
-    if (!name || !(name->target & kHighBit) || !tree.ReadIdEntries(name->target & ~kHighBit, entries)) return false;
+    uint32_t names, languages;
+    if (!tree.ReadIdEntries(0, entries) || !SubdirectoryOf(entries, kVersionType, names) ||
+        !tree.ReadIdEntries(names, entries) || !SubdirectoryOf(entries, kVersionName, languages) ||
+        !tree.ReadIdEntries(languages, entries))
+        return false;
 
     // 3. The language by our rule; it must lead to a data entry.
     const Entry* language = ChooseLanguage(entries);

@@ -76,6 +76,14 @@ TEST_F(LibraryTest, LongAndNullNamesAreCutOrEmpty)
     EXPECT_EQ(std::string(VekMain_GetWarningString()), longName.substr(0, 255));
 
     EXPECT_EQ(vektest::ExpectVekError(VEK_ERROR_GENERAL, [] { VekMain_Error(VEK_ERROR_GENERAL, nullptr); }), "");
+
+    // Re-reporting the last text passes the library's own field back to it.
+    VekMain_Warning(VEK_WARNING_GENERAL, Text("Again"));
+    VekMain_Warning(VEK_WARNING_BAD_SHAPE, VekMain_GetWarningString());
+    EXPECT_STREQ(VekMain_GetWarningString(), "Again");
+    vektest::ExpectVekError(VEK_ERROR_MEMORY, [&] { VekMain_Error(VEK_ERROR_MEMORY, Text(longName.c_str())); });
+    EXPECT_EQ(vektest::ExpectVekError(VEK_ERROR_MEMORY, [] { VekMain_Error(VEK_ERROR_MEMORY, VekMain_GetErrorString()); }),
+              longName.substr(0, 63));
     VekMain_Warning(VEK_WARNING_GENERAL, nullptr);
     EXPECT_STREQ(VekMain_GetWarningString(), "");
 }
