@@ -147,7 +147,8 @@ TEST_F(SceneTest, AUnitSquarePatchMakesFiftyFlatTriangles)
 
     // The table follows the list: cell k holds entries 2k and 2k + 1.
     std::vector<VekSurface*> all = Surfaces();
-    for (int e = 0; e < 50; ++e) EXPECT_EQ(b.triangles[e], all[e]);
+    ASSERT_EQ(all.size(), 50u);
+    for (int e = 0; e < 50; ++e) ASSERT_EQ(b.triangles[e], all[e]);
     EXPECT_TRUE(scenetest::Near(b.triangles[0]->vertex[1], V(0.2f, 0, 0), 1e-7f));
     EXPECT_TRUE(scenetest::Near(b.triangles[0]->vertex[2], V(0, 0.2f, 0), 1e-7f));
     EXPECT_TRUE(scenetest::Near(b.triangles[1]->vertex[1], V(0.2f, 0.2f, 0), 1e-7f));
@@ -157,7 +158,7 @@ TEST_F(SceneTest, AUnitSquarePatchMakesFiftyFlatTriangles)
         for (int k = 0; k < 3; ++k) EXPECT_EQ(s->vertexNormal[k], V(0, 0, 1));
         EXPECT_EQ(s->flags, 0u);  // no map coordinates, not smooth
     }
-    ExpectOnThePatch(net, b, 1e-6, 1e-6);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(net, b, 1e-6, 1e-6));
 }
 
 TEST_F(SceneTest, DensityFollowsTheLongestNetEdgeTimesTheEdgeCount)
@@ -188,7 +189,7 @@ TEST_F(SceneTest, AnEvenlySpacedNetIsTheFlatSquare)
     const VekBezierSurface& b = *Patch(net.Instanciate());
     ASSERT_EQ(b.uSteps, 5);
     ASSERT_EQ(b.vSteps, 5);
-    ExpectOnThePatch(net, b, 1e-6, 1e-6);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(net, b, 1e-6, 1e-6));
     // The grid's corners are the net's corners.
     EXPECT_EQ(b.triangles[0]->vertex[0], V(0, 0, 0));
     EXPECT_EQ(b.triangles[2 * 4]->vertex[1], V(1, 0, 0));
@@ -201,7 +202,7 @@ TEST_F(SceneTest, CurvedPatchesMatchAnIndependentEvaluation)
     for (auto size : {std::pair<int, int>(5, 4), std::pair<int, int>(6, 2), std::pair<int, int>(3, 7)}) {
         const Net net = Wavy(size.first, size.second);
         const VekBezierSurface& b = *Patch(net.Instanciate());
-        ExpectOnThePatch(net, b, 2e-6, 2e-3);
+        ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(net, b, 2e-6, 2e-3));
     }
     // Six points per row whose y and z agree: the weights 1, 5, 10, 10, 5, 1
     // sum to one, so every grid point keeps that y and z.
@@ -209,11 +210,11 @@ TEST_F(SceneTest, CurvedPatchesMatchAnIndependentEvaluation)
     for (int r = 0; r < 2; ++r)
         for (int i = 0; i < 6; ++i) six.points.insert(six.points.end(), {0.3f * i, 5.0f, 7.0f + r});
     const VekBezierSurface& b = *Patch(six.Instanciate());
+    ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(six, b, 1e-5, 1e-4));
     for (int e = 0; e < 2 * b.uSteps * b.vSteps; e += 2) {
         EXPECT_NEAR(b.triangles[e]->vertex[0].y, 5.0f, 1e-5f);
         EXPECT_NEAR(b.triangles[e]->vertex[1].y, 5.0f, 1e-5f);
     }
-    ExpectOnThePatch(six, b, 1e-5, 1e-4);
 }
 
 TEST_F(SceneTest, ThirtyTwoPointsEachWayEvaluateWithLargeBinomials)
@@ -224,7 +225,7 @@ TEST_F(SceneTest, ThirtyTwoPointsEachWayEvaluateWithLargeBinomials)
     for (size_t k = 0; k < net.points.size(); ++k) net.points[k] *= 0.05f;
     const VekBezierSurface& b = *Patch(net.Instanciate());
     EXPECT_LT(b.uSteps * b.vSteps, 20);
-    ExpectOnThePatch(net, b, 1e-6, 1e-3);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(net, b, 1e-6, 1e-3));
 }
 
 TEST_F(SceneTest, CountsOutsideTwoToThirtyTwoNullAndNonFinitePointsMakeNoRecord)
@@ -262,7 +263,7 @@ TEST_F(SceneTest, HugePatchesAreHeldAt1024CellsEachWay)
     EXPECT_EQ(b.uSteps, 1024);
     EXPECT_EQ(b.vSteps, 1);
     EXPECT_EQ(VekSurface_GetCount(), 2048);
-    ExpectOnThePatch(wide, b, 1e-3, 1e-6);
+    ASSERT_NO_FATAL_FAILURE(ExpectOnThePatch(wide, b, 1e-3, 1e-6));
 
     // An extent whose neighbour differences overflow: held at the cap, and
     // whatever triangles come out of it are whole surfaces or null entries.

@@ -81,6 +81,16 @@ TEST_F(SceneTest, DuplicateAndCollinearCornersAreDroppedWithWarning5)
     EXPECT_EQ(s->mapCoord[1], V(1, 0, 0));
     EXPECT_EQ(s->flags & VEK_FACE_SMOOTH, 0u);
 
+    // A corner 0.06 degrees off the straight line goes; 0.6 degrees stays.
+    vektest::ClearWarning();
+    Polygon({V(0, 0, 0), V(1, 0, 0), V(2, 0.001f, 0), V(2, 1, 0)});
+    EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_DUPLICATE_POSITION);
+    EXPECT_EQ(scenetest::LastSurface()->vertexCount, 3);
+    vektest::ClearWarning();
+    Polygon({V(0, 0, 0), V(1, 0, 0), V(2, 0.01f, 0), V(2, 1, 0)});
+    EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_NONE);
+    EXPECT_EQ(scenetest::LastSurface()->vertexCount, 4);
+
     // Corners 0.5e-6 apart are one corner; 2e-6 apart are two.
     vektest::ClearWarning();
     Polygon({V(0, 0, 0), V(1, 0, 0), V(1, 0.5e-6f, 0), V(0, 1, 0)});
