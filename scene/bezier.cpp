@@ -13,6 +13,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdint>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
@@ -20,6 +21,7 @@
 
 #include "VekBezierSurface.h"
 #include "VekMemory.h"
+#include "core/checked.h"
 #include "core/report.h"
 #include "scene/attribute.h"
 #include "scene/instanciate.h"
@@ -42,12 +44,13 @@ constexpr float kCellSize = 0.2f;
 // bounded whatever the patch's extent.
 constexpr int32_t kMaxSteps = 1024;
 
-// Checked size arithmetic for counts that come from the host.
+// Sizes from host counts; a product that does not fit is a failed
+// allocation.
 size_t CheckedProduct(size_t a, size_t b)
 {
-    size_t product;
-    if (__builtin_mul_overflow(a, b, &product)) Fail(VEK_ERROR_MEMORY, kName);
-    return product;
+    uint64_t product;
+    if (!CheckedMul(a, b, product) || product > SIZE_MAX) Fail(VEK_ERROR_MEMORY, kName);
+    return static_cast<size_t>(product);
 }
 
 // Memory from malloc, handed to the record (which End releases with free)
