@@ -26,6 +26,7 @@ namespace vek {
 namespace {
 
 constexpr char kEdition[] = "IESNA91";
+constexpr int kEditionLength = sizeof kEdition - 1;
 
 using Token = char[IesTokenizer::kTokenCapacity];
 
@@ -34,7 +35,7 @@ using Token = char[IesTokenizer::kTokenCapacity];
 bool ReadInteger(IesTokenizer& in, int32_t& value)
 {
     Token token;
-    if (!in.ReadToken(token)) return false;
+    if (in.ReadToken(token) < 0) return false;
     const long long v = std::strtoll(token, nullptr, 10);
     value = static_cast<int32_t>(v < INT32_MIN ? INT32_MIN : v > INT32_MAX ? INT32_MAX : v);
     return true;
@@ -43,7 +44,7 @@ bool ReadInteger(IesTokenizer& in, int32_t& value)
 bool ReadDouble(IesTokenizer& in, double& value)
 {
     Token token;
-    if (!in.ReadToken(token)) return false;
+    if (in.ReadToken(token) < 0) return false;
     value = std::strtod(token, nullptr);
     return std::isfinite(value);
 }
@@ -60,7 +61,7 @@ bool ReadFloat(IesTokenizer& in, float& value)
 bool SkipField(IesTokenizer& in)
 {
     Token token;
-    return in.ReadToken(token);
+    return in.ReadToken(token) >= 0;
 }
 
 bool Parse(IesTokenizer& in, StagedDistribution& staged)
@@ -70,7 +71,7 @@ bool Parse(IesTokenizer& in, StagedDistribution& staged)
 
     // 2. The edition, exactly.
     Token token;
-    if (!in.ReadToken(token) || std::strcmp(token, kEdition) != 0) return false;
+    if (in.ReadToken(token) != kEditionLength || std::memcmp(token, kEdition, kEditionLength) != 0) return false;
 
     // 3. Keyword lines: each starts with "[" after optional white space.
     in.SkipWhiteSpace();

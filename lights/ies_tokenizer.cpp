@@ -64,22 +64,22 @@ void IesTokenizer::SkipWhiteSpace()
     Unget(c);
 }
 
-bool IesTokenizer::ReadToken(char (&token)[kTokenCapacity])
+int IesTokenizer::ReadToken(char (&token)[kTokenCapacity])
 {
     SkipWhiteSpace();
     int c = Get();
-    if (c == kEnd) return false;
+    if (c == kEnd) return -1;
     int length = 0;
     // A token may end at the end of input: the last number of a file
     // without a final line end is complete.
     while (c != kEnd && !IsSpace(c)) {
-        if (length == kTokenCapacity - 1) return false;
+        if (length == kTokenCapacity - 1) return -1;
         token[length++] = static_cast<char>(c);
         c = Get();
     }
     Unget(c);
     token[length] = '\0';
-    return true;
+    return length;
 }
 
 bool IesTokenizer::ReadLine()

@@ -18,9 +18,10 @@ class IesTokenizer {
 public:
     static constexpr int kEnd = -1;                // what Get answers at end of input
     static constexpr int kTokenCapacity = 256;     // 255 characters and the terminator
-    // The largest accepted table (kMaxGridPoints values) written with 32
-    // characters per value still fits twice over.
-    static constexpr int64_t kMaxInputBytes = int64_t{64} << 20;
+    // The largest accepted table (kMaxGridPoints values) still fits when
+    // written with 30 characters per value, several times what real files
+    // spend.
+    static constexpr int64_t kMaxInputBytes = int64_t{32} << 20;
 
     explicit IesTokenizer(std::FILE* file) : file_(file) {}
     explicit IesTokenizer(stream_interface* stream) : stream_(stream) {}
@@ -34,9 +35,10 @@ public:
     // return.
     void SkipWhiteSpace();
     // Skips white space and reads the characters up to the next white space
-    // or the end of input into token (terminated). False when the input ends
-    // before a token starts or the token is longer than 255 characters.
-    bool ReadToken(char (&token)[kTokenCapacity]);
+    // or the end of input into token (terminated). Returns the token's
+    // length (a NUL byte inside it counts), or -1 when the input ends before
+    // a token starts or the token is longer than 255 characters.
+    int ReadToken(char (&token)[kTokenCapacity]);
     // Skips white space and consumes the rest of the line through its line
     // feed or carriage return. Lines are never interpreted, so nothing is
     // kept and their length is not limited. False when the input ends first.

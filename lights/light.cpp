@@ -111,7 +111,7 @@ void ReleaseLightData()
     // 2. Every light's parameter block: the pools release only the records.
     for (_VekLight* light = VekMemory_GetLightList(); light; light = light->next) {
         if (light->type == VEK_LIGHT_AREA && light->parameters)
-            static_cast<VekAreaLight*>(light->parameters)->~VekAreaLight();
+            static_cast<VekAreaLight*>(light->parameters)->VekAreaLight::~VekAreaLight();
         std::free(light->parameters);
         light->parameters = nullptr;
     }

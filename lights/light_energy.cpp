@@ -56,7 +56,7 @@ float SplineValue(const _VekGeneralLightData& D, float v)
 {
     const float* x = D.verticalAngles;
     const int32_t n = D.verticalCount;
-    if (n == 1) return static_cast<float>(D.candela[0]);
+    if (n == 1) return ToFloat(D.candela[0]);
     const int32_t k = Interval(x, n, v);
     const double h = D.verticalSteps[k + 1];
     const double A = static_cast<double>(x[k + 1] - v);

@@ -2,6 +2,7 @@
 // interpolation against independent answers (spline_reference.h), the
 // azimuth and the symmetry conventions, degenerate axes, and many threads
 // querying at once.
+#include <cfloat>
 #include <cmath>
 #include <thread>
 #include <vector>
@@ -244,6 +245,11 @@ TEST_F(DistributionTest, QueriesWithoutADirection)
     EXPECT_EQ(at(nan), 0.0f);
     EXPECT_EQ(at(inf), 0.0f);
     EXPECT_EQ(VekLight_GetGeneralLightEnergy(nullptr, zero), 0.0f);
+    // A tabulated value past the float range answers the largest float
+    // (found by the reader's fuzz target).
+    LightAround huge(lighttest::ReadText("IESNA91\nTILT=NONE\n1 1 1 1 1 1 1 0 0 0 1 1 0 180 0 8.6e54\n"));
+    const float down[3] = {0, 0, -1};
+    EXPECT_EQ(huge(down), FLT_MAX);
 }
 
 TEST_F(DistributionTest, ThreadedQueriesAgreeWithOneThread)
