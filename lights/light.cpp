@@ -109,9 +109,8 @@ void ReleaseLightData()
     g_lights.skyBlocks.clear();
     g_lights.skyBlocks.shrink_to_fit();
     // 2. Every light's parameter block: the pools release only the records.
+    // (An area light's face has nothing to destroy: its destructor is empty.)
     for (_VekLight* light = VekMemory_GetLightList(); light; light = light->next) {
-        if (light->type == VEK_LIGHT_AREA && light->parameters)
-            static_cast<VekAreaLight*>(light->parameters)->VekAreaLight::~VekAreaLight();
         std::free(light->parameters);
         light->parameters = nullptr;
     }
