@@ -10,10 +10,10 @@
 // as atoi and atof do; a field that ends the input early, a number that is
 // not finite, or counts outside the accepted bounds fail the read. The
 // distribution is prepared and published only when everything succeeded.
-#include <cerrno>
 #include <cfloat>
-#include <climits>
 #include <cmath>
+#include <cstdint>
+#include <cstdio>
 #include <cstdlib>
 #include <cstring>
 #include <memory>
