@@ -19,7 +19,8 @@ inline std::vector<double> SecondDerivatives(const std::vector<double>& x, const
     const size_t n = x.size();
     std::vector<double> M(n, 0.0);
     if (n < 3) return M;
-    std::vector<std::vector<double>> A(n, std::vector<double>(n + 1, 0.0));
+    std::vector<std::vector<double>> A;   // rows of the augmented matrix
+    for (size_t r = 0; r < n; ++r) A.emplace_back(n + 1, 0.0);
     A[0][0] = 1, A[0][1] = -1;
     A[n - 1][n - 2] = -1, A[n - 1][n - 1] = 1;
     for (size_t k = 1; k + 1 < n; ++k) {
