@@ -1,0 +1,26 @@
+// display_image.h - the image an attribute's textured surfaces show, with
+// the shape it was made for.
+//
+// An attribute takes its display image at its first upload and keeps it
+// until End, even when its map is bound to another image later; uploads use
+// the shape recorded here so that they never read past that image.
+#pragma once
+
+#include <cstdint>
+
+struct VekAttribute;
+
+namespace vek {
+
+struct DisplayImage {
+    const unsigned char* pixels;  // null: the map holds no image
+    int32_t width;
+    int32_t height;
+    int32_t components;           // 1, 3 or 4 when pixels is set
+};
+
+// Gives the attribute its display image on first use (the map's own pixels,
+// or an inverted copy when map1Invert is set) and returns it with its shape.
+DisplayImage AttributeDisplayImage(VekAttribute* attribute);
+
+}  // namespace vek
