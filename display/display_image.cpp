@@ -14,31 +14,27 @@
 namespace vek {
 namespace {
 
-struct Shape {
-    int32_t width, height, components;
-};
-
-std::unordered_map<const VekAttribute*, Shape>& Shapes()
+std::unordered_map<const VekAttribute*, ImageShape>& Shapes()
 {
-    static std::unordered_map<const VekAttribute*, Shape> shapes;
+    static std::unordered_map<const VekAttribute*, ImageShape> shapes;
     return shapes;
 }
 
 }  // namespace
 
-DisplayImage AttributeDisplayImage(VekAttribute* attribute)
+DisplayImage PrepareDisplayImage(VekAttribute* attribute)
 {
-    const _VekMap* map = attribute->map1;
+    const DisplayImage nothing = {nullptr, {0, 0, 0}};
+    const _VekMap* map = attribute ? attribute->map1 : nullptr;
+    if (!map) return nothing;
     if (!attribute->displayImage && map->pixels) {
         attribute->displayImage = map->pixels;
-        Shapes()[attribute] = Shape{map->width, map->height, map->components};
+        Shapes()[attribute] = ImageShape{map->width, map->height, map->components};
     }
-    if (!attribute->displayImage) return DisplayImage{nullptr, 0, 0, 0};
+    if (!attribute->displayImage) return nothing;
     auto found = Shapes().find(attribute);
-    // An image that the host placed itself is taken at the map's current shape.
-    const Shape shape = found != Shapes().end() ? found->second : Shape{map->width, map->height, map->components};
-    if (shape.components != 1 && shape.components != 3 && shape.components != 4) return DisplayImage{nullptr, 0, 0, 0};
-    return DisplayImage{attribute->displayImage, shape.width, shape.height, shape.components};
+    if (found == Shapes().end()) return nothing;
+    return DisplayImage{attribute->displayImage, found->second};
 }
 
 }  // namespace vek

@@ -3,7 +3,7 @@
 //
 // An attribute takes its display image at its first upload and keeps it
 // until End, even when its map is bound to another image later; uploads use
-// the shape recorded here so that they never read past that image.
+// the shape returned here so that they never read past that image.
 #pragma once
 
 #include <cstdint>
@@ -12,15 +12,19 @@ struct VekAttribute;
 
 namespace vek {
 
-struct DisplayImage {
-    const unsigned char* pixels;  // null: the map holds no image
+struct ImageShape {
     int32_t width;
     int32_t height;
-    int32_t components;           // 1, 3 or 4 when pixels is set
+    int32_t components;  // 1, 3 or 4; all three are 0 for no image
 };
 
-// Gives the attribute its display image on first use (the map's own pixels,
-// or an inverted copy when map1Invert is set) and returns it with its shape.
-DisplayImage AttributeDisplayImage(VekAttribute* attribute);
+struct DisplayImage {
+    const unsigned char* pixels;  // null: the map holds no image
+    ImageShape shape;             // the size pixels were made at
+};
+
+// Gives the attribute its display image on first use and returns it with
+// its shape.
+DisplayImage PrepareDisplayImage(VekAttribute* attribute);
 
 }  // namespace vek

@@ -50,9 +50,10 @@ void BindAttributeTexture(VekAttribute* attribute)
     const _VekMap* map = attribute->map1;
     if (!map) return;  // only a host that wrote the record itself gets here
     // 3 first: the image and its shape decide the format.
-    const DisplayImage image = AttributeDisplayImage(attribute);
+    const DisplayImage image = PrepareDisplayImage(attribute);
+    const ImageShape& shape = image.shape;
     // 1. Pixel format.
-    const GLenum format = PixelFormat(image.components);
+    const GLenum format = PixelFormat(shape.components);
     // 2. Rows are packed without padding.
     glPixelStorei(GL_UNPACK_ALIGNMENT, 1);
     // 4. The image. A map without an image gives an empty texture: GLU would
@@ -61,10 +62,10 @@ void BindAttributeTexture(VekAttribute* attribute)
     if (!image.pixels) {
         glTexImage2D(GL_TEXTURE_2D, 0, 3, 0, 0, 0, GL_RGB, GL_UNSIGNED_BYTE, nullptr);
     } else if (map->minFilter < kFirstMipmapFilter) {
-        glTexImage2D(GL_TEXTURE_2D, 0, image.components, image.width, image.height, 0, format, GL_UNSIGNED_BYTE,
+        glTexImage2D(GL_TEXTURE_2D, 0, shape.components, shape.width, shape.height, 0, format, GL_UNSIGNED_BYTE,
                      image.pixels);
     } else {
-        gluBuild2DMipmaps(GL_TEXTURE_2D, image.components, image.width, image.height, format, GL_UNSIGNED_BYTE,
+        gluBuild2DMipmaps(GL_TEXTURE_2D, shape.components, shape.width, shape.height, format, GL_UNSIGNED_BYTE,
                           image.pixels);
     }
     // 5. Wrapping.

@@ -121,6 +121,16 @@ Rgb DisplayTest::Pixel(int x, int y) const
     return Rgb{p[0], p[1], p[2]};
 }
 
+std::vector<Rgb> DisplayTest::Frame() const
+{
+    std::vector<unsigned char> bytes(3 * kWidth * kHeight);
+    glPixelStorei(GL_PACK_ALIGNMENT, 1);
+    glReadPixels(0, 0, kWidth, kHeight, GL_RGB, GL_UNSIGNED_BYTE, bytes.data());
+    std::vector<Rgb> frame(kWidth * kHeight);
+    for (size_t i = 0; i < frame.size(); ++i) frame[i] = Rgb{bytes[3 * i], bytes[3 * i + 1], bytes[3 * i + 2]};
+    return frame;
+}
+
 std::array<int, 2> DisplayTest::PixelOf(float x, float y, float z)
 {
     // Perspective division by the distance -z, then the default window
@@ -161,7 +171,21 @@ void MakeMap(const char* name, int width, int height, int components, const std:
     map->width = width;
     map->height = height;
     map->components = components;
+    if (pixels.empty()) return;  // a map without an image
     // Exactly the image's size, so that a read past it is caught.
+    MapImages().emplace_back(new unsigned char[pixels.size()]);
+    std::memcpy(MapImages().back().get(), pixels.data(), pixels.size());
+    map->pixels = MapImages().back().get();
+}
+
+void RebindImage(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels)
+{
+    _VekMap* map = VekMemory_GetMapList();
+    while (map && std::strcmp(map->name, name) != 0) map = map->next;
+    ASSERT_NE(map, nullptr);
+    map->width = width;
+    map->height = height;
+    map->components = components;
     MapImages().emplace_back(new unsigned char[pixels.size()]);
     std::memcpy(MapImages().back().get(), pixels.data(), pixels.size());
     map->pixels = MapImages().back().get();

@@ -41,6 +41,8 @@ protected:
 
     // Pixel (x from the left, y from the bottom) after the last frame.
     Rgb Pixel(int x, int y) const;
+    // The whole frame, row by row from the bottom.
+    std::vector<Rgb> Frame() const;
     // The pixel onto which the default frustum projects an eye-space point.
     static std::array<int, 2> PixelOf(float x, float y, float z);
     Rgb PixelAt(float x, float y, float z) const
@@ -61,8 +63,12 @@ void MakeAttribute(const char* name, std::array<float, 3> diffuse, std::array<fl
 // (x0, y1): counter-clockwise, so facing +z, when x0 < x1 and y0 < y1.
 // Map coordinates run from (0, 0) to (repeat, repeat) over it.
 void MakeQuad(const char* attribute, float x0, float y0, float x1, float y1, float z, float repeat = 1.0f);
-// A map with an image of width x height pixels of components bytes.
+// A map with an image of width x height pixels of components bytes (no
+// image when pixels is empty).
 void MakeMap(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels,
              long minFilter = 0, long magFilter = 0);
+
+// Binds another image to the named map, as a host does after drawing.
+void RebindImage(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels);
 
 }  // namespace displaytest
