@@ -13,7 +13,7 @@
 
 #include "VekAttribute.h"
 #include "VekMap.h"
-#include "display/display_image.h"
+#include "maps/map_images.h"
 
 namespace vek {
 namespace {

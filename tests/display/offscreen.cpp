@@ -12,7 +12,6 @@
 #include <cmath>
 #include <cstdlib>
 #include <cstring>
-#include <memory>
 
 namespace displaytest {
 namespace {
@@ -54,13 +53,6 @@ const Egl& OpenEgl()
     return egl;
 }
 
-// Images of the maps made by MakeMap, released after each test.
-std::vector<std::unique_ptr<unsigned char[]>>& MapImages()
-{
-    static std::vector<std::unique_ptr<unsigned char[]>> images;
-    return images;
-}
-
 }  // namespace
 
 ::testing::AssertionResult ColourNear(const Rgb& actual, float r, float g, float b)
@@ -93,7 +85,6 @@ void DisplayTest::SetUp()
 void DisplayTest::TearDown()
 {
     LibraryTest::TearDown();
-    MapImages().clear();
     const Egl& egl = OpenEgl();
     eglMakeCurrent(egl.display, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
     if (context_) eglDestroyContext(egl.display, context_);
@@ -163,32 +154,15 @@ void MakeQuad(const char* attribute, float x0, float y0, float x1, float y1, flo
 void MakeMap(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels,
              long minFilter, long magFilter)
 {
-    _VekMap* map = VekMemory_AllocateMap();
-    std::memset(map, 0, sizeof *map);
-    std::strncpy(map->name, name, sizeof map->name - 1);
-    map->minFilter = static_cast<int32_t>(minFilter);
-    map->magFilter = static_cast<int32_t>(magFilter);
-    map->width = width;
-    map->height = height;
-    map->components = components;
-    if (pixels.empty()) return;  // a map without an image
-    // Exactly the image's size, so that a read past it is caught.
-    MapImages().emplace_back(new unsigned char[pixels.size()]);
-    std::memcpy(MapImages().back().get(), pixels.data(), pixels.size());
-    map->pixels = MapImages().back().get();
+    VekMap_SetMinFilter(minFilter);
+    VekMap_SetMagFilter(magFilter);
+    VekMap_Instanciate(name, nullptr);
+    if (!pixels.empty()) VekMap_BindImage(name, width, height, components, pixels.data());
 }
 
 void RebindImage(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels)
 {
-    _VekMap* map = VekMemory_GetMapList();
-    while (map && std::strcmp(map->name, name) != 0) map = map->next;
-    ASSERT_NE(map, nullptr);
-    map->width = width;
-    map->height = height;
-    map->components = components;
-    MapImages().emplace_back(new unsigned char[pixels.size()]);
-    std::memcpy(MapImages().back().get(), pixels.data(), pixels.size());
-    map->pixels = MapImages().back().get();
+    VekMap_BindImage(name, width, height, components, pixels.data());
 }
 
 }  // namespace displaytest

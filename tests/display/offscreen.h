@@ -64,7 +64,7 @@ void MakeAttribute(const char* name, std::array<float, 3> diffuse, std::array<fl
 // Map coordinates run from (0, 0) to (repeat, repeat) over it.
 void MakeQuad(const char* attribute, float x0, float y0, float x1, float y1, float z, float repeat = 1.0f);
 // A map with an image of width x height pixels of components bytes (no
-// image when pixels is empty).
+// image when pixels is empty), made with the given filter codes.
 void MakeMap(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels,
              long minFilter = 0, long magFilter = 0);
 

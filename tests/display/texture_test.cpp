@@ -63,6 +63,37 @@ TEST_F(TextureTest, TexelsInMapOrderModulatedByDiffuse)
     EXPECT_TRUE(Uploads().empty());
 }
 
+TEST_F(TextureTest, InvertedAttributesShowTheirOwnInvertedCopies)
+{
+    MakeMap("four", 2, 2, 3, kFourColours);
+    MakeAttribute("plain", {1, 1, 1}, {0, 0, 0}, "four");
+    MakeAttribute("plain too", {1, 1, 1}, {0, 0, 0}, "four");
+    MakeAttribute("inverted", {1, 1, 1}, {0, 0, 0}, "four", 1);
+    MakeAttribute("inverted too", {1, 1, 1}, {0, 0, 0}, "four", 1);
+    MakeQuad("plain", -1, -0.75f, 0, 0.75f, -1);
+    MakeQuad("plain too", -1, -0.75f, 0, 0.75f, -1);
+    MakeQuad("inverted too", 0, -0.75f, 1, 0.75f, -1);
+    MakeQuad("inverted", 0, -0.75f, 1, 0.75f, -1);
+    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_TEXTURE);
+    DrawFrame();
+    const VekAttribute* plain = VekMemory_GetAttributeList();
+    const VekAttribute* plainToo = plain->next;
+    const VekAttribute* inverted = plainToo->next;
+    const VekAttribute* invertedToo = inverted->next;
+    EXPECT_EQ(plain->displayImage, plain->map1->pixels);
+    EXPECT_EQ(plainToo->displayImage, plain->map1->pixels);
+    ASSERT_NE(inverted->displayImage, nullptr);
+    EXPECT_NE(inverted->displayImage, plain->map1->pixels);
+    EXPECT_NE(inverted->displayImage, invertedToo->displayImage);
+    // Texel (0, 0) is red on the left and its inverse, cyan, on the right;
+    // the white texel (1, 1) turns black.
+    EXPECT_TRUE(ColourNear(Pixel(8, 12), 1, 0, 0));
+    EXPECT_TRUE(ColourNear(Pixel(40, 12), 0, 1, 1));
+    EXPECT_TRUE(ColourNear(Pixel(56, 36), 0, 0, 0));
+    ASSERT_EQ(Uploads().size(), 4u);
+    EXPECT_EQ(Uploads()[2].pixels, invertedToo->displayImage);
+}
+
 TEST_F(TextureTest, MipmapsAverageAMinifiedChecker)
 {
     const std::vector<unsigned char> checker = {0, 0, 0, 255, 255, 255, 255, 255, 255, 0, 0, 0};
@@ -138,7 +169,11 @@ TEST_F(TextureTest, FilterCodesAsOpenGLHoldsThem)
         VekMain_End();
         VekMain_Initialize();
         ClearUploads();
+        vektest::ClearWarning();
         MakeMap("map", 2, 2, 3, kFourColours, c.minCode, c.magCode);
+        const bool known = c.minCode >= 0 && c.minCode <= 5 && c.magCode >= 0 && c.magCode <= 1;
+        EXPECT_EQ(VekMain_GetWarning(), known ? VEK_WARNING_NONE : VEK_WARNING_INVALID_VALUE);
+        EXPECT_EQ(VekMemory_GetMapList()->minFilter, c.minCode);
         MakeAttribute("painted", {1, 1, 1}, {0, 0, 0}, "map");
         FillView("painted");
         VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_TEXTURE);
@@ -259,6 +294,21 @@ TEST_F(TextureTest, RebindingAtAnotherSizeKeepsShowingTheFirstImage)
     EXPECT_EQ(std::make_tuple(Uploads()[0].width, Uploads()[0].height), std::make_tuple(2, 2));
     EXPECT_TRUE(ColourNear(Pixel(16, 12), 1, 0, 0));
     EXPECT_TRUE(ColourNear(Pixel(48, 36), 1, 1, 1));
+
+    // Unbinding leaves the attribute's image too; a new attribute naming the
+    // map now gets an empty texture.
+    VekMap_UnbindImage("map");
+    MakeAttribute("late", {0, 1, 0}, {0, 0, 0}, "map");
+    FillView("late");  // drawn after "painted" at the same depth, so it shows
+    ClearUploads();
+    DrawFrame();
+    ASSERT_EQ(Uploads().size(), 2u);
+    EXPECT_EQ(Uploads()[0].pixels, first);
+    EXPECT_EQ(Uploads()[1].pixels, nullptr);
+    EXPECT_TRUE(ColourNear(Pixel(16, 12), 0, 1, 0));
+    FillView("painted");
+    DrawFrame();
+    EXPECT_TRUE(ColourNear(Pixel(16, 12), 1, 0, 0));
 }
 
 }  // namespace
