@@ -121,12 +121,14 @@ struct MemoryState {
     TypedPool<_VekMap, 32>* maps = nullptr;
     TypedPool<VekBezierSurface, 256>* bezierSurfaces = nullptr;
 
-    ObjectList<VekSurface> surfaceList;
-    ObjectList<VekAttribute> attributeList;
-    ObjectList<_VekLight> lightList;
-    ObjectList<_VekGeneralLightData> generalLightDataList;
-    ObjectList<_VekMap> mapList;
-    ObjectList<VekBezierSurface> bezierList;
+    // Bound to their counters from the start, so End before any Initialize
+    // finds well-formed empty lists.
+    ObjectList<VekSurface> surfaceList{&g_mainStatusTable.surfaceCount};
+    ObjectList<VekAttribute> attributeList{&g_mainStatusTable.attributeCount};
+    ObjectList<_VekLight> lightList{&g_mainStatusTable.lightCount};
+    ObjectList<_VekGeneralLightData> generalLightDataList{&g_mainStatusTable.generalLightDataCount};
+    ObjectList<_VekMap> mapList{&g_mainStatusTable.mapCount};
+    ObjectList<VekBezierSurface> bezierList{&g_mainStatusTable.bezierSurfaceCount};
 
     RayNumberChain rayNumbers;
 };
@@ -201,13 +203,6 @@ P& Require(P* pool, const char* functionName)
 void SetUpPools()
 {
     MemoryState& m = g_memory;
-    m.surfaceList.counter = &g_mainStatusTable.surfaceCount;
-    m.attributeList.counter = &g_mainStatusTable.attributeCount;
-    m.lightList.counter = &g_mainStatusTable.lightCount;
-    m.generalLightDataList.counter = &g_mainStatusTable.generalLightDataCount;
-    m.mapList.counter = &g_mainStatusTable.mapCount;
-    m.bezierList.counter = &g_mainStatusTable.bezierSurfaceCount;
-
     EnsurePool(m.surfaces);
     m.surfaceList.Clear();
     EnsurePool(m.attributes);
@@ -218,9 +213,9 @@ void SetUpPools()
     m.generalLightDataList.Clear();
     EnsurePool(m.maps);
     m.mapList.Clear();
-    // A second Initialize forgets the old chain; its blocks stay until the
-    // process ends, as every record of the earlier scene does.
-    m.rayNumbers = RayNumberChain();
+    // A fresh first block. A second Initialize without End leaves the
+    // earlier blocks where they are (faces of the earlier scene still point
+    // into them) and only moves the cursor on; End releases them all.
     NewRayNumberBlock();
     EnsurePool(m.bezierSurfaces);
     m.bezierList.Clear();

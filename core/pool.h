@@ -62,9 +62,13 @@ public:
 // in g_mainStatusTable.
 template <class T>
 struct ObjectList {
+    constexpr explicit ObjectList(int32_t* kindCounter) : counter(kindCounter) {}
+    ObjectList(const ObjectList&) = delete;
+    ObjectList& operator=(const ObjectList&) = delete;
+
     T* head = nullptr;
     T** tail = &head;
-    int32_t* counter = nullptr;
+    int32_t* const counter;
 
     void Clear()
     {
