@@ -8,6 +8,7 @@ packages=(
   libgtest-dev libgmock-dev libbenchmark-dev
   libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri
   libz-mingw-w64
+  libegl-mesa0  # Mesa's EGL: the display tests' surfaceless software-rendered context
 )
 
 missing=()
