@@ -99,6 +99,9 @@ bool DrawPreview(const CameraView& view, int width, int height, Image& picture, 
     // and its view matrix.
     const float nearClip = 0.05f, farClip = 50.0f;
     VekDisplay_Initialize();
+    // The context is ours: clear to the sky's colour so that the window shows
+    // sky, as in the rendered picture.
+    glClearColor(0.78f, 0.87f, 0.97f, 1.0f);
     VekDisplay_SetScreenSize(width, height);
     VekDisplay_SetViewport(0, 0, width, height);
     VekDisplay_SetScreenWindow(-view.HalfWidth() * nearClip, view.HalfHeight() * nearClip,
@@ -109,8 +112,9 @@ bool DrawPreview(const CameraView& view, int width, int height, Image& picture, 
     VekDisplay_SetMatrix(matrix);
 
     // 2. One frame: filled faces with their outlines and textures,
-    // transparent faces blended, the visible area light.
-    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_WIRE | VEK_DISPLAY_TRANSPARENT | VEK_DISPLAY_TEXTURE |
+    // transparent faces blended, the visible area light. Back faces are
+    // culled, so a two-sided pane is blended once, not twice over itself.
+    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_CULL | VEK_DISPLAY_WIRE | VEK_DISPLAY_TRANSPARENT | VEK_DISPLAY_TEXTURE |
                        VEK_DISPLAY_LIGHTS);
     VekDisplay_DrawStart();
     VekDisplay_DrawSurface();

@@ -13,6 +13,11 @@ namespace {
 constexpr int kMaxCrossings = 6;
 constexpr float kFirstHitDistance = 1e-4f;  // metres: ignore faces touching the previous hit
 constexpr float kNegligible = 1e-3f;        // luminance share not worth following
+// A receiver sits this far back along the camera ray from its hit point:
+// that side is free space, so its shadow rays start clear of every face
+// nearby, also in a corner where another face lies closer to the hit than
+// the searches' own starting distance.
+constexpr float kPullBack = 1e-3f;  // metres
 
 }  // namespace
 
@@ -41,7 +46,8 @@ PixelTrace TracePixel(const CameraView& view, const Scene& scene, int x, int y, 
         if (Luminance(reflected) > kNegligible && trace.layerCount < kMaxLayers) {
             // Light is gathered on the side the camera looks at.
             Vec3 normal = CG::dot(look.normal, direction) > 0.0f ? -look.normal : look.normal;
-            trace.layers[trace.layerCount++] = Layer{reflected, look.albedo, Receiver{hit.point, normal, hit.face}};
+            Vec3 point = hit.point - direction * kPullBack;
+            trace.layers[trace.layerCount++] = Layer{reflected, look.albedo, Receiver{point, normal, hit.face}};
         }
         throughput = Multiply(throughput, look.transmission);
         if (Luminance(throughput) < kNegligible) break;

@@ -133,7 +133,9 @@ int AddChair()
     const Vec3 origin(4.85f, 1.0f, 0.0f);
     // (depth toward the window, height) of each row.
     const float profile[4][2] = {{-0.35f, 0.0f}, {-0.50f, 0.45f}, {0.30f, 0.22f}, {0.35f, 0.95f}};
-    const float across[4] = {-0.35f, -0.12f, 0.12f, 0.35f};
+    // Across from +y to -y, so that the patch's front (u tangent x v tangent)
+    // faces the room and the display's back-face culling keeps it.
+    const float across[4] = {0.35f, 0.12f, -0.12f, -0.35f};
     Vec3 points[4][4];
     for (int row = 0; row < 4; ++row)
         for (int i = 0; i < 4; ++i) {
