@@ -12,8 +12,9 @@
 //       asked before each step with the parameter at which the next cell is
 //       entered; false ends the walk of this grid (an early stop).
 // Departures from the textbook: a clipped walk clamps its entry cell into
-// the grid, and a walk ends as soon as a cell coordinate leaves its grid, so
-// no cell outside the arrays is ever read, whatever the ray.
+// the grid, and a walk ends at its exact exit or as soon as a cell
+// coordinate leaves its grid, so no cell outside the arrays is ever read,
+// whatever the ray.
 #pragma once
 
 #include <algorithm>
@@ -31,8 +32,6 @@ constexpr float kNoHit = 1e38f;
 constexpr float kNoCrossing = 1e-10f;
 // Direction components at or below this (absolute) are parallel to a slab.
 constexpr float kSlabParallel = 1e-7f;
-// A walk ends this far (in ray parameter) before the nearest exit.
-constexpr float kExitMargin = 0.001f;
 
 // The next ray number of a thread: counted in the top grid, so each thread
 // writes only its own counter.
@@ -136,7 +135,10 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
             step[i] = stride[i] = 0;
         }
     }
-    const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2])) - kExitMargin;
+    // The walk ends at the nearest exit itself, not a fixed parameter short
+    // of it: a fixed margin would skip whole cells of small nested grids on
+    // long rays. Stepping past the grid is caught per axis below.
+    const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2]));
     int32_t index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
 
     const uint32_t* cellStart = g.cellStart.data();
