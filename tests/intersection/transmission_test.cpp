@@ -1,0 +1,79 @@
+// Transmission searches: factors through transparent faces, opaque faces and
+// the occluder cache, faces that cast no shadow, the segment's open ends,
+// and lights beyond the cache.
+#include "intersection/intersection_fixture.h"
+
+namespace ixtest {
+namespace {
+
+class Transmission : public IntersectionTest {
+protected:
+    void SetUp() override
+    {
+        IntersectionTest::SetUp();
+        Attribute("half", V3(0.5f, 0.5f, 0.5f));
+        Attribute("opaque", V3(0, 0, 0));
+        // A large half-transparent pane at z = 1 spanning many cells, an
+        // opaque square at z = 3 over [0, 1]^2, one that casts no shadow at
+        // z = 4, and a crowd of tiny opaque triangles around (8, 8, 2).
+        pane_ = Polygon({V3(-10, -10, 1), V3(10, -10, 1), V3(10, 10, 1), V3(-10, 10, 1)}, "half");
+        opaque_ = Polygon({V3(0, 0, 3), V3(1, 0, 3), V3(1, 1, 3), V3(0, 1, 3)}, "opaque");
+        Polygon({V3(-10, -10, 4), V3(10, -10, 4), V3(10, 10, 4), V3(-10, 10, 4)}, "opaque", VEK_FACE_NO_SHADOW);
+        for (int i = 0; i < 300; ++i) {
+            const float x = 8 + 0.001f * static_cast<float>(i % 17), y = 8 + 0.001f * static_cast<float>(i % 13);
+            Polygon({V3(x, y, 2), V3(x + 0.5f, y, 2), V3(x, y + 0.5f, 2)}, "opaque");
+        }
+        Polygon({V3(-10, -10, -5), V3(10, -10, -5), V3(10, 10, 5)}, "half");
+        Prepare();
+    }
+    VekSurface* pane_ = nullptr;
+    VekSurface* opaque_ = nullptr;
+};
+
+TEST_F(Transmission, FactorsMultiplyOncePerFace)
+{
+    // Nothing in the way, then the pane once although it lies in many cells.
+    EXPECT_EQ(VekIntersection_Search(V3(5, -5, 1.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
+    EXPECT_EQ(VekIntersection_Search(V3(5, -5, 0.5f), V3(-9, 9, 1), nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
+    // The face that casts no shadow never blocks.
+    EXPECT_EQ(VekIntersection_SearchDirection(V3(5, -5, 3.5f), V3(0, 0, 1), nullptr, 0), V3(1, 1, 1));
+    // A face of the crowded cell blocks like any other.
+    EXPECT_EQ(VekIntersection_SearchDirection(V3(8.1f, 8.1f, 0.5f), V3(0, 0, 1), nullptr, 0), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_SearchDirection(V3(8.1f, 8.1f, 0.5f), V3(0, 0, 1), pane_, 0), V3(0, 0, 0));
+}
+
+TEST_F(Transmission, OpaqueFaceBlocksAndIsRememberedPerLight)
+{
+    const V3 from(0.5f, 0.5f, 0.5f), up(0, 0, 4);
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 1), V3(0, 0, 0));
+    // The cached occluder answers again; skipped, it does not.
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 1), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_Search(from, up, opaque_, nullptr, 1), V3(0.5f, 0.5f, 0.5f));
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, opaque_, 1), V3(0.5f, 0.5f, 0.5f));
+    // A ray beside it after the cache held it: the walk decides.
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 1), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 0.5f), up, nullptr, nullptr, 1), V3(0.5f, 0.5f, 0.5f));
+    // Lights beyond the cache (and negative ones) search without it.
+    for (long light : {4L, 1000L, -1L}) {
+        EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, light), V3(0, 0, 0));
+        EXPECT_EQ(VekIntersection_Search(from, up, opaque_, nullptr, light), V3(0.5f, 0.5f, 0.5f));
+    }
+    // Reset forgets, and grows the cache on demand.
+    VekIntersection_Reset(1);
+    VekIntersection_SkyLightReset(64);
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
+    vektest::ExpectVekError(VEK_ERROR_MEMORY, [] { VekIntersection_Reset(1L << 40); });
+    EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
+}
+
+TEST_F(Transmission, SegmentExcludesBothEnds)
+{
+    // The opaque square is at z = 3: a segment ending on it, or starting on it.
+    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 2), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
+    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 3), V3(0, 0, 0.5f), nullptr, nullptr, 0), V3(1, 1, 1));
+    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 2), V3(0, 0, 1.001f), nullptr, nullptr, 0), V3(0, 0, 0));
+}
+
+}  // namespace
+}  // namespace ixtest
