@@ -15,7 +15,7 @@ protected:
         IntersectionTest::SetUp();
         BuildRoom(GetParam());
         Prepare();
-        rays_ = Rays(GetParam() * 7 + 1, 1600);
+        rays_ = Rays(GetParam() * 7 + 1, 1000);
     }
     std::vector<TestRay> rays_;
 };
