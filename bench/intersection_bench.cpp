@@ -183,7 +183,8 @@ int main(int argc, char** argv)
         std::printf("scene of %ld triangles: %d surfaces, built and prepared in %.2f s\n", triangles,
                     g_mainStatusTable.surfaceCount, seconds);
         vekbench::Register(triangles, g_mainStatusTable.surfaceCount);
-        benchmark::RunSpecifiedBenchmarks();
+        benchmark::ConsoleReporter reporter;  // a fresh reporter for every run
+        benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::ClearRegisteredBenchmarks();
     }
     VekMain_End();

@@ -95,7 +95,10 @@ void VekIntersection_RegisterSurface(VekSurface* s)
 {
     if (!vek::HasRayMarks(s, "VekIntersection_RegisterSurface")) return;
     vek::Environment& env = g_environment;
-    env.faces.reserve(env.faces.size() + 2);
+    // Room for two more first (grown geometrically), so that nothing below
+    // fails half-way through linking a billboard's copies.
+    if (env.faces.capacity() < env.faces.size() + 2) env.faces.reserve(2 * env.faces.size() + 2);
+    if (env.copies.capacity() < env.copies.size() + 2) env.copies.reserve(2 * env.copies.size() + 2);
     // 1. A plain surface takes part as it is.
     if (!s->IsBillboard()) {
         env.faces.push_back(s);

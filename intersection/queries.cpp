@@ -48,9 +48,11 @@ inline void TestNearest(const VekFace& f, const RayQuery& q, float tMin, long cu
 }
 
 // Nearest hit. CastRay (kTrace false) passes over area lights without
-// marking them and walks to the end of the grid; TraceRay (kTrace true)
-// may hit area lights, never tests shadow copies of billboards or the skip
-// face, and stops once no later cell can hold a nearer hit.
+// marking them; TraceRay (kTrace true) may hit area lights and never tests
+// shadow copies of billboards or the skip face. Both stop once the best hit
+// is no farther than the next cell boundary: a nearer hit in a later cell
+// would lie in that cell, and every face is binned in every cell it touches,
+// so the answer is the one a walk to the end of the grid gives.
 template <bool kTrace>
 struct NearestVisitor {
     const RayQuery& q;
@@ -75,7 +77,7 @@ struct NearestVisitor {
         }
         return true;
     }
-    bool Continue(float tCur) const { return !kTrace || best > tCur; }
+    bool Continue(float tCur) const { return best > tCur; }
 };
 
 // Every hit, in walk order, up to maxHits records.
@@ -134,7 +136,7 @@ long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, Hi
     const RayQuery q{origin, direction, kPickMin, kNoHit};
     NearestVisitor<false> visitor{q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread};
     visitor.work = EmptyRecord();
-    // 2.-4. The clipped walk to the end of the grid.
+    // 2.-4. The clipped walk, until no later cell can hold a nearer hit.
     WalkGrid(*grid, q, true, visitor);
     // 5. The nearest hit, copied whole.
     if (!(visitor.best < kNoHit)) return 0;
