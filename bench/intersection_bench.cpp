@@ -183,7 +183,7 @@ int main(int argc, char** argv)
         std::printf("scene of %ld triangles: %d surfaces, built and prepared in %.2f s\n", triangles,
                     g_mainStatusTable.surfaceCount, seconds);
         vekbench::Register(triangles, g_mainStatusTable.surfaceCount);
-        benchmark::ConsoleReporter reporter;  // a fresh reporter for every run
+        benchmark::ConsoleReporter reporter(benchmark::ConsoleReporter::OO_None);  // fresh for every run
         benchmark::RunSpecifiedBenchmarks(&reporter);
         benchmark::ClearRegisteredBenchmarks();
     }

@@ -346,7 +346,19 @@ void VekGrid::Flatten()
             }
             items[at++] = item;
         }
-    // 3. The nested grids flatten in turn; the build-time state goes.
+    // 3. Block occupancy, for the walks to cross empty blocks at once.
+    for (int i = 0; i < 3; ++i) blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
+    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
+    for (int32_t z = 0; z < resolution[2]; ++z)
+        for (int32_t y = 0; y < resolution[1]; ++y)
+            for (int32_t x = 0; x < resolution[0]; ++x) {
+                const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
+                if (cellStart[cell] != cellStart[cell + 1]) {
+                    const int32_t c[3] = {x >> kBlockShift, y >> kBlockShift, z >> kBlockShift};
+                    blockOccupied[(static_cast<size_t>(c[2]) * blockResolution[1] + c[1]) * blockResolution[0] + c[0]] = 1;
+                }
+            }
+    // 4. The nested grids flatten in turn; the build-time state goes.
     for (const std::unique_ptr<Holder>& holder : holders_) {
         holder->grid->Flatten();
         nestedGrids.push_back(std::move(holder->grid));

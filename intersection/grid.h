@@ -34,6 +34,9 @@ inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item
 constexpr int32_t kCrowdedCell = 64;
 // Cells per axis at most, in every grid, and lattice steps per face edge.
 constexpr int32_t kMaxResolution = 350;
+// Cells are grouped in blocks of 4 x 4 x 4 (cell coordinate >> 2); a walk
+// crosses an empty block in one move.
+constexpr int kBlockShift = 2;
 
 class VekGrid;
 
@@ -85,6 +88,16 @@ public:
     std::vector<uint32_t> cellStart;
     std::vector<CellItem> items;
     std::vector<std::unique_ptr<VekGrid>> nestedGrids;
+    // Per block, non-zero when any of its cells holds an entry; block
+    // (x, y, z) at (z * blockResolution[1] + y) * blockResolution[0] + x.
+    std::vector<uint8_t> blockOccupied;
+    int32_t blockResolution[3];
+
+    bool BlockEmpty(const int32_t cell[3]) const
+    {
+        const int32_t x = cell[0] >> kBlockShift, y = cell[1] >> kBlockShift, z = cell[2] >> kBlockShift;
+        return !blockOccupied[(static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x];
+    }
 
 private:
     struct Node;
