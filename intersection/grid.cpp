@@ -339,12 +339,13 @@ void VekGrid::Flatten()
     size_t at = 0;
     for (size_t i = 0; i < cells; ++i)
         for (const Node* n = heads_[i]; n; n = n->next) {
-            CellItem item = n->item;
+            const CellItem item = n->item;
             if (item & kItemNested) {
                 Holder* holder = reinterpret_cast<Holder*>(item & ~kItemTagMask);
-                item = reinterpret_cast<CellItem>(holder->grid.get()) | kItemNested;
+                items[at++] = {reinterpret_cast<CellItem>(holder->grid.get()) | kItemNested, nullptr};
+            } else {
+                items[at++] = {item, ItemFace(item)->rayNumbers};
             }
-            items[at++] = item;
         }
     // 3. Block occupancy, for the walks to cross empty blocks at once.
     for (int i = 0; i < 3; ++i) blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;

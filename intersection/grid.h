@@ -29,6 +29,14 @@ constexpr CellItem kItemTagMask = 0x3;
 
 inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item & ~kItemTagMask); }
 
+// An entry of a built grid: the tagged item and, for a face, its ray marks
+// (the face's rayNumbers), so a walk can fetch a face and its marks at once
+// instead of reading the marks' address out of the face first.
+struct CellEntry {
+    CellItem item;
+    uint32_t* marks;
+};
+
 // More faces than this in a cell (counted by bounding box) give it a grid of
 // its own.
 constexpr int32_t kCrowdedCell = 64;
@@ -36,7 +44,7 @@ constexpr int32_t kCrowdedCell = 64;
 constexpr int32_t kMaxResolution = 350;
 // Cells are grouped in blocks of 4 x 4 x 4 (cell coordinate >> 2); a walk
 // crosses an empty block in one move.
-constexpr int kBlockShift = 2;
+constexpr int kBlockShift = 3;
 
 class VekGrid;
 
@@ -86,7 +94,7 @@ public:
 
     // Entries of cell i are items[cellStart[i] .. cellStart[i + 1]).
     std::vector<uint32_t> cellStart;
-    std::vector<CellItem> items;
+    std::vector<CellEntry> items;
     std::vector<std::unique_ptr<VekGrid>> nestedGrids;
     // Per block, non-zero when any of its cells holds an entry; block
     // (x, y, z) at (z * blockResolution[1] + y) * blockResolution[0] + x.

@@ -64,12 +64,12 @@ struct NearestVisitor {
     float best = kNoHit;
     HitInfo work = {};
 
-    bool VisitFaces(const CellItem* it, const CellItem* end)
+    bool VisitFaces(const CellEntry* it, const CellEntry* end)
     {
         for (; it != end; ++it) {
-            if (!kTrace && (*it & kItemNotSurface)) continue;
-            VekFace& f = *ItemFace(*it);
-            uint32_t& mark = f.rayNumbers[thread];
+            if (!kTrace && (it->item & kItemNotSurface)) continue;
+            VekFace& f = *ItemFace(it->item);
+            uint32_t& mark = it->marks[thread];
             if (mark == ray) continue;
             if (!kTrace || (!(f.flags & VEK_FACE_BILLBOARD_SHADOW) && &f != skip))
                 TestNearest(f, q, tMin, cull, best, work);
@@ -91,11 +91,11 @@ struct AllHitsVisitor {
     HitInfo* hits;
     long count = 0;
 
-    bool VisitFaces(const CellItem* it, const CellItem* end)
+    bool VisitFaces(const CellEntry* it, const CellEntry* end)
     {
         for (; it != end; ++it) {
-            VekFace& f = *ItemFace(*it);
-            uint32_t& mark = f.rayNumbers[thread];
+            VekFace& f = *ItemFace(it->item);
+            uint32_t& mark = it->marks[thread];
             if (mark == ray) continue;
             if (!(f.flags & VEK_FACE_BILLBOARD_SHADOW) && &f != skip) {
                 float t;

@@ -112,13 +112,13 @@ struct TransmissionVisitor {
         return true;
     }
 
-    bool VisitFaces(const CellItem* it, const CellItem* end)
+    bool VisitFaces(const CellEntry* it, const CellEntry* end)
     {
         for (; it != end; ++it) {
-            if (*it & kItemNotSurface) continue;
-            VekFace& f = *ItemFace(*it);
+            if (it->item & kItemNotSurface) continue;
+            VekFace& f = *ItemFace(it->item);
             if (&f == skip || &f == skip2 || (f.flags & VEK_FACE_NO_SHADOW)) continue;
-            uint32_t& mark = f.rayNumbers[thread];
+            uint32_t& mark = it->marks[thread];
             if (mark == ray) continue;
             float t;
             CG::vec3<float> point;
