@@ -89,6 +89,7 @@ void* VekMain_Malloc(uint32_t size) { return std::malloc(size); }
 
 void VekMain_GetSceneBoundary(float out[6])
 {
+    if (!out) return;
     const _VekMainStatusTable& s = g_mainStatusTable;
     out[0] = s.sceneMin.x;
     out[1] = s.sceneMax.x;

@@ -2,6 +2,8 @@
 // lookups, and the bump allocator of per-face ray-mark arrays.
 #include "core/memory.h"
 
+#include <algorithm>
+#include <climits>
 #include <cstdlib>
 #include <new>
 
@@ -37,6 +39,12 @@ Pool::~Pool()
 
 void Pool::Grow()
 {
+    // Room in the lookup tables first, so that a failed allocation leaves
+    // the pool as it was.
+    if (areas_.size() == areas_.capacity()) {
+        areas_.reserve(2 * areas_.size() + 8);
+        areasByAddress_.reserve(2 * areas_.size() + 8);
+    }
     void* block = ::operator new(static_cast<size_t>(wordsPerBlock_) * 8);
     *static_cast<void**>(block) = nullptr;
     *lastBlockLink_ = block;
@@ -49,6 +57,10 @@ void Pool::Grow()
         *reinterpret_cast<void**>(area + i * recordBytes_) = next;
     }
     freeHead_ = area;
+
+    const std::pair<uintptr_t, long> entry(reinterpret_cast<uintptr_t>(area), blockCount_);
+    areas_.push_back(area);
+    areasByAddress_.insert(std::upper_bound(areasByAddress_.begin(), areasByAddress_.end(), entry), entry);
     ++blockCount_;
 }
 
@@ -71,25 +83,23 @@ void Pool::Give(void* record)
 long Pool::IndexOf(const void* record) const
 {
     if (!record) return -1;
-    auto p = reinterpret_cast<uintptr_t>(record);
-    long blockNumber = 0;
-    for (void* block = firstBlock_; block; block = *static_cast<void**>(block), ++blockNumber) {
-        auto start = reinterpret_cast<uintptr_t>(RecordArea(block));
-        uintptr_t end = start + static_cast<uintptr_t>(itemsPerBlock_) * recordBytes_;
-        if (p >= start && p < end) return blockNumber * itemsPerBlock_ + static_cast<long>((p - start) / recordBytes_);
-    }
-    return -1;
+    const auto p = reinterpret_cast<uintptr_t>(record);
+    // The block whose area starts at or below p is the only one that can hold it.
+    auto it = std::upper_bound(areasByAddress_.begin(), areasByAddress_.end(),
+                               std::pair<uintptr_t, long>(p, LONG_MAX));
+    if (it == areasByAddress_.begin()) return -1;
+    --it;
+    const uintptr_t start = it->first;
+    if (p - start >= static_cast<uintptr_t>(itemsPerBlock_) * recordBytes_) return -1;
+    return it->second * itemsPerBlock_ + static_cast<long>((p - start) / recordBytes_);
 }
 
 void* Pool::AddressOf(long slot) const
 {
     if (slot < 0) return nullptr;
-    long k = slot / itemsPerBlock_;
-    long r = slot % itemsPerBlock_;
+    const long k = slot / itemsPerBlock_;
     if (k >= blockCount_) return nullptr;
-    void* block = firstBlock_;
-    while (k-- > 0) block = *static_cast<void**>(block);
-    return RecordArea(block) + r * recordBytes_;
+    return areas_[k] + (slot % itemsPerBlock_) * recordBytes_;
 }
 
 // --- The library's pools and lists -------------------------------------------
@@ -121,12 +131,14 @@ struct MemoryState {
     TypedPool<_VekMap, 32>* maps = nullptr;
     TypedPool<VekBezierSurface, 256>* bezierSurfaces = nullptr;
 
-    ObjectList<VekSurface> surfaceList;
-    ObjectList<VekAttribute> attributeList;
-    ObjectList<_VekLight> lightList;
-    ObjectList<_VekGeneralLightData> generalLightDataList;
-    ObjectList<_VekMap> mapList;
-    ObjectList<VekBezierSurface> bezierList;
+    // Bound to their counters from the start, so End before any Initialize
+    // finds well-formed empty lists.
+    ObjectList<VekSurface> surfaceList{&g_mainStatusTable.surfaceCount};
+    ObjectList<VekAttribute> attributeList{&g_mainStatusTable.attributeCount};
+    ObjectList<_VekLight> lightList{&g_mainStatusTable.lightCount};
+    ObjectList<_VekGeneralLightData> generalLightDataList{&g_mainStatusTable.generalLightDataCount};
+    ObjectList<_VekMap> mapList{&g_mainStatusTable.mapCount};
+    ObjectList<VekBezierSurface> bezierList{&g_mainStatusTable.bezierSurfaceCount};
 
     RayNumberChain rayNumbers;
 };
@@ -201,13 +213,6 @@ P& Require(P* pool, const char* functionName)
 void SetUpPools()
 {
     MemoryState& m = g_memory;
-    m.surfaceList.counter = &g_mainStatusTable.surfaceCount;
-    m.attributeList.counter = &g_mainStatusTable.attributeCount;
-    m.lightList.counter = &g_mainStatusTable.lightCount;
-    m.generalLightDataList.counter = &g_mainStatusTable.generalLightDataCount;
-    m.mapList.counter = &g_mainStatusTable.mapCount;
-    m.bezierList.counter = &g_mainStatusTable.bezierSurfaceCount;
-
     EnsurePool(m.surfaces);
     m.surfaceList.Clear();
     EnsurePool(m.attributes);
@@ -218,9 +223,9 @@ void SetUpPools()
     m.generalLightDataList.Clear();
     EnsurePool(m.maps);
     m.mapList.Clear();
-    // A second Initialize forgets the old chain; its blocks stay until the
-    // process ends, as every record of the earlier scene does.
-    m.rayNumbers = RayNumberChain();
+    // A fresh first block. A second Initialize without End leaves the
+    // earlier blocks where they are (faces of the earlier scene still point
+    // into them) and only moves the cursor on; End releases them all.
     NewRayNumberBlock();
     EnsurePool(m.bezierSurfaces);
     m.bezierList.Clear();

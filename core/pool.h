@@ -3,7 +3,8 @@
 // machine word. One pool per record kind; a slot number is the record's
 // position in the block chain (block k holds slots k * itemsPerBlock ...).
 //
-// The lock guards only the free list and block growth; appending to the
+// Slot and address lookups answer as a walk of the block chain would, in
+// logarithmic and constant time. The lock guards only the free list and block growth; appending to the
 // kind's list and counting happen outside it (scene building is
 // single-threaded).
 #pragma once
@@ -11,6 +12,8 @@
 #include <cstddef>
 #include <cstdint>
 #include <mutex>
+#include <utility>
+#include <vector>
 
 namespace vek {
 
@@ -46,6 +49,11 @@ private:
     int32_t blockCount_ = 0;
     size_t recordBytes_;        // rounded up to whole 8-byte words
     std::mutex lock_;
+    // Lookups index these instead of walking the chain, so that slot and
+    // address queries stay cheap however many blocks a pool grows: record
+    // areas in chain order, and (area start, block number) sorted by address.
+    std::vector<char*> areas_;
+    std::vector<std::pair<uintptr_t, long>> areasByAddress_;
 };
 
 // A pool typed by its record kind.
@@ -62,9 +70,13 @@ public:
 // in g_mainStatusTable.
 template <class T>
 struct ObjectList {
+    constexpr explicit ObjectList(int32_t* kindCounter) : counter(kindCounter) {}
+    ObjectList(const ObjectList&) = delete;
+    ObjectList& operator=(const ObjectList&) = delete;
+
     T* head = nullptr;
     T** tail = &head;
-    int32_t* counter = nullptr;
+    int32_t* const counter;
 
     void Clear()
     {

@@ -47,7 +47,8 @@ void CopyName(char* field, int capacity, const char* text)
 {
     if (!text) text = "";
     size_t n = strnlen(text, static_cast<size_t>(capacity - 1));
-    std::memcpy(field, text, n);
+    // A host may pass the field itself (re-reporting VekMain_GetErrorString()).
+    std::memmove(field, text, n);
     field[n] = '\0';
 }
 
@@ -72,8 +73,10 @@ void Warn(long code, const char* functionName)
     LogLine(CodeName(g_warningStringTable, VEK_WARNING_COUNT, code), functionName);
 }
 
+// A null value has nothing to check.
 void CheckFloorCeil(float* value, int components, float floor, float ceil, const char* functionName)
 {
+    if (!value) return;
     for (int i = 0; i < components; ++i) {
         if (floor > value[i]) {
             value[i] = floor;
@@ -88,6 +91,7 @@ void CheckFloorCeil(float* value, int components, float floor, float ceil, const
 
 void CheckFloor(float* value, int components, float floor, const char* functionName)
 {
+    if (!value) return;
     for (int i = 0; i < components; ++i) {
         if (floor > value[i]) {
             value[i] = floor;

@@ -71,7 +71,9 @@ VEK_API void VekAttribute_SetMapEditParams(long flags, long invert, long blendMo
 
 // Creates an attribute from the current state. Raises VEK_ERROR_INVALID_NAME
 // when a named map does not exist; no record is then left behind. Names are
-// cut to 63 characters; a null name is taken as "".
+// cut to 63 characters and looked up the same way, so a longer name still
+// finds its record; a null name is taken as "". Map names are those given
+// to VekAttribute_SetMap.
 VEK_API void VekAttribute_Instanciate(char* name);
 
 // Slot number of an attribute (-1 if it is no attribute record) and back.

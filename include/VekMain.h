@@ -42,17 +42,24 @@ VEK_API char* VekMain_GetWarningString();
 VEK_API void* VekMain_Malloc(uint32_t size);
 
 // Reads the product version "a, b, c, d" from the version resource of a PE
-// file, or from the version record that the library's own shared objects
-// carry. False, with version untouched, when the file is missing, carries no
-// version, is malformed, or its version is not four comma-separated parts.
+// file (PE32 or PE32+), or from the version record that the library's own
+// shared objects carry (libVekMain.so, libVekTool.so, libVekRes.so state the
+// project version "MAJOR, MINOR, PATCH, 0"). Each part is read as atoi reads
+// it, held to the int range. False, with version untouched, when the file is
+// missing or not a regular file, carries no version, is malformed, or its
+// version is not exactly four comma-separated parts (a dotted version has
+// none). A name without a directory is opened relative to the working
+// directory. Never raises anything.
 VEK_API bool VekMain_GetVersionInfo(char* fileName, long version[4]);
 
 // out = sceneMin.x, sceneMax.x, sceneMin.y, sceneMax.y, sceneMin.z, sceneMax.z
+// (1e38 / -1e38 until an intersection environment is prepared). Null: nothing.
 VEK_API void VekMain_GetSceneBoundary(float out[6]);
 
 // Range checks used by every setter: each component below floor is raised
 // to it, each above ceil lowered to it, with VEK_WARNING_OUT_OF_RANGE per
-// corrected component. Bounds themselves and NaN pass silently.
+// corrected component. Bounds themselves and NaN pass silently; a null
+// value does nothing.
 VEK_API void VekMain_CheckValueFloorCeil3(float* value, float floor, float ceil, char* functionName);
 VEK_API void VekMain_CheckValueFloorCeil1(float* value, float floor, float ceil, char* functionName);
 VEK_API void VekMain_CheckValueFloor3(float* value, float floor, char* functionName);

@@ -7,6 +7,10 @@
 
 #include "VekTypes.h"
 
+// The pools exist between VekMain_Initialize and VekMain_End only: taking a
+// record outside that window raises VEK_ERROR_GENERAL, and the slot lookups
+// (VekSurface_GetIndex, ...) answer -1 / null.
+
 // Take a record, append it to its list and count it. Other fields are
 // unset; the family's own Instanciate call fills them, so hosts normally
 // use those instead.

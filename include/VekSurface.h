@@ -102,8 +102,11 @@ VEK_API long VekSurface_GetCount();
 
 // Makes a surface of 3 or 4 corners: positions float[count][3]; normals and
 // mapCoords float[count][3] or null. Duplicate and collinear corners are
-// dropped (VEK_WARNING_DUPLICATE_POSITION); degenerate or folded shapes make
-// nothing (VEK_WARNING_BAD_SHAPE, result 0). Returns the new surface's slot
+// dropped (VEK_WARNING_DUPLICATE_POSITION); degenerate or folded shapes,
+// other counts, null positions and non-finite values make nothing
+// (VEK_WARNING_BAD_SHAPE, result 0). With the planarity check on, a
+// non-planar quadrilateral becomes two triangles (0, 1, 3) and (1, 2, 3)
+// (VEK_WARNING_BAD_SHAPE, result 0). Returns the new surface's slot
 // number, or 0 when none was made (slot 0 is also the first surface's).
 // Raises VEK_ERROR_INVALID_NAME when the current attribute name matches no
 // attribute; no surface is then left behind.
@@ -112,9 +115,15 @@ VEK_API long VekSurface_Instanciate(long count, float* positions, float* normals
 // Returns the front's slot number.
 VEK_API long VekSurface_InstanciateDouble(long count, float* positions, float* normals, float* mapCoords);
 
-// Joins coplanar triangle pairs that share an edge, carry the same attribute
-// and agree on their corner normals into convex quadrilaterals. Merged-away
-// triangles return to the pool.
+// Joins pairs of triangles into convex quadrilaterals: same attribute
+// record, face normals within about 0.08 degrees, a shared edge whose corner
+// normals agree. For each triangle in list order the first later partner
+// wins and returns to the pool: surfaceCount drops and its slot is handed to
+// a later surface. The quadrilateral keeps the triangle's plane, flags and
+// links; its bounds cover all four corners. A twin that named a merged-away
+// triangle is cleared; a Bezier table entry that named one names the
+// quadrilateral. Call it before preparing the intersection environment.
+// Quadratic in the number of triangles when few pairs merge.
 VEK_API void VekSurface_SimpleMergeAll();
 
 // Slot number of a surface (-1 if it is no surface record) and back.

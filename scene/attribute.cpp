@@ -66,21 +66,20 @@ void ResetAttributeState()
     a.map1BlendRatio = a.map2BlendRatio = 0;
 }
 
-VekAttribute* FindAttribute(const char* name)
+// Names are stored cut to their field (63 characters), so a lookup compares
+// no more than that: a long name finds the record that was made with it.
+// A null name is looked up as "", as it is stored.
+template <class Record>
+Record* FindByName(Record* head, const char* name)
 {
-    if (!name) return nullptr;
-    for (VekAttribute* a = VekMemory_GetAttributeList(); a; a = a->next)
-        if (std::strcmp(a->name, name) == 0) return a;
+    if (!name) name = "";
+    for (Record* r = head; r; r = r->next)
+        if (std::strncmp(r->name, name, sizeof r->name - 1) == 0) return r;
     return nullptr;
 }
 
-_VekMap* FindMap(const char* name)
-{
-    if (!name) return nullptr;
-    for (_VekMap* m = VekMemory_GetMapList(); m; m = m->next)
-        if (std::strcmp(m->name, name) == 0) return m;
-    return nullptr;
-}
+VekAttribute* FindAttribute(const char* name) { return FindByName(VekMemory_GetAttributeList(), name); }
+_VekMap* FindMap(const char* name) { return FindByName(VekMemory_GetMapList(), name); }
 
 }  // namespace vek
 

@@ -1,5 +1,6 @@
 // attribute.h - lookups by name that other subsystems use: exact,
-// case-sensitive, the record created first wins; null when none matches.
+// case-sensitive, over the first 63 characters (as names are stored); the
+// record created first wins; null when none matches. A null name is "".
 #pragma once
 
 struct VekAttribute;

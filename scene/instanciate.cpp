@@ -12,6 +12,7 @@
 #include "VekTool.h"
 #include "core/report.h"
 #include "scene/attribute.h"
+#include "scene/instanciate.h"
 #include "scene/surface_state.h"
 
 namespace vek {
@@ -26,8 +27,9 @@ constexpr float kDuplicateDistance = 1e-6f;
 constexpr double kStraightCosine = 0.999998477;
 constexpr float kStraightCosineF = 0.999998477f;
 // A quadrilateral whose fourth corner leaves the plane of the first three by
-// more than this (normalised triple product) is not planar.
-constexpr float kPlanarity = 1e-10f;
+// more than this (normalised triple product, compared in double precision)
+// is not planar.
+constexpr double kPlanarity = 1e-10;
 
 constexpr uint32_t kSmoothFlag = VEK_FACE_SMOOTH;
 constexpr uint32_t kMapFlag = VEK_FACE_HAS_MAP_COORDS;
@@ -46,17 +48,24 @@ void Sub(const float* a, const float* b, float* out)
     for (int k = 0; k < 3; ++k) out[k] = a[k] - b[k];
 }
 
-bool Finite(const float* p) { return std::isfinite(p[0]) && std::isfinite(p[1]) && std::isfinite(p[2]); }
+// True when the first count * 3 values of an optional array are finite.
+bool AllFinite(const float* values, int count)
+{
+    if (!values) return true;
+    for (int k = 0; k < 3 * count; ++k)
+        if (!std::isfinite(values[k])) return false;
+    return true;
+}
 
 Cleaned Clean(long count, const float* positions, const float* normals, const float* mapCoords, Corners& out)
 {
-    // 1. Only triangles and quadrilaterals; a corner that is not a finite
-    //    point is no shape either.
+    // 1. Only triangles and quadrilaterals. Corners, corner normals and map
+    //    coordinates that are not finite make no shape either: such a face
+    //    could not be placed in the grid, shaded or textured.
     if (count < 3 || count > 4 || !positions) return Cleaned::kBadShape;
     const int n = static_cast<int>(count);
     auto P = [&](int i) { return positions + 3 * i; };
-    for (int i = 0; i < n; ++i)
-        if (!Finite(P(i))) return Cleaned::kBadShape;
+    if (!AllFinite(positions, n) || !AllFinite(normals, n) || !AllFinite(mapCoords, n)) return Cleaned::kBadShape;
 
     // 2. Duplicates: keep a corner only if it is apart from the one before it.
     int kept[4];
@@ -111,7 +120,8 @@ bool IsPlanarQuad(const Corners& c)
     float n[3] = {e1[1] * e3[2] - e1[2] * e3[1], e1[2] * e3[0] - e1[0] * e3[2], e1[0] * e3[1] - e1[1] * e3[0]};
     VekTool_Normalize(n, n);
     VekTool_Normalize(d, d);
-    return !(std::fabs(n[0] * d[0] + n[1] * d[1] + n[2] * d[2]) > kPlanarity);
+    const float product = n[0] * d[0] + n[1] * d[1] + n[2] * d[2];
+    return !(std::fabs(static_cast<double>(product)) > kPlanarity);
 }
 
 // The two triangles (0, 1, 3) and (1, 2, 3) of a non-planar quadrilateral,
@@ -126,7 +136,7 @@ void SplitQuad(const Corners& c, bool withNormals, bool withMaps)
             std::memcpy(nrm[k], c.normal[tri[k]], sizeof nrm[k]);
             std::memcpy(uv[k], c.mapCoord[tri[k]], sizeof uv[k]);
         }
-        VekSurface_Instanciate(3, &p[0][0], withNormals ? &nrm[0][0] : nullptr, withMaps ? &uv[0][0] : nullptr);
+        InstanciateSurface(3, &p[0][0], withNormals ? &nrm[0][0] : nullptr, withMaps ? &uv[0][0] : nullptr, false);
     }
 }
 
@@ -180,7 +190,10 @@ void FillFront(VekSurface* s, const Corners& c, VekAttribute* attribute, bool wi
 }
 
 // The back side: the front's corners in reverse order with negated corner
-// normals, and the polygon normal of those reversed corners.
+// normals, and the polygon normal of those reversed corners by Newell's
+// method. The sum of corner cross products cancels heavily for a small face
+// far from the origin, so it is formed in double precision; the result is
+// then the exact opposite of the front's normal but for the last rounding.
 void FillBack(VekSurface* back, const VekSurface* front)
 {
     const int n = front->vertexCount;
@@ -191,24 +204,32 @@ void FillBack(VekSurface* back, const VekSurface* front)
         back->vertexNormal[n - 1 - i] = -front->vertexNormal[i];
         back->mapCoord[n - 1 - i] = front->mapCoord[i];
     }
-    CG::vec3<float> sum(0, 0, 0);
-    for (int i = 0; i < n; ++i) sum += CG::cross(back->vertex[i], back->vertex[(i + 1) % n]);
-    const float length = std::sqrt(CG::dot(sum, sum));
-    back->normal = length > 0.0f ? sum * (1.0f / length) : sum;
+    CG::vec3<double> sum(0, 0, 0);
+    for (int i = 0; i < n; ++i) {
+        const CG::vec3<float>& a = back->vertex[i];
+        const CG::vec3<float>& b = back->vertex[(i + 1) % n];
+        sum += CG::cross(CG::vec3<double>(a.x, a.y, a.z), CG::vec3<double>(b.x, b.y, b.z));
+    }
+    const double length = std::sqrt(CG::dot(sum, sum));
+    if (length > 0.0) sum = CG::vec3<double>(sum.x / length, sum.y / length, sum.z / length);
+    back->normal = CG::vec3<float>(static_cast<float>(sum.x), static_cast<float>(sum.y), static_cast<float>(sum.z));
     back->mapWrap = front->mapWrap;
     back->reserved = 0;
     back->flags = front->flags | VEK_FACE_BACK_SIDE;
     back->groupNumber = CurrentSurfaceState().groupCounter;
 }
 
-long Instanciate(long count, float* positions, float* normals, float* mapCoords, bool doubleSided)
+}  // namespace
+
+VekSurface* InstanciateSurface(long count, const float* positions, const float* normals, const float* mapCoords,
+                               bool doubleSided)
 {
     // 1. Cleaning.
     Corners c;
     const Cleaned outcome = Clean(count, positions, normals, mapCoords, c);
     if (outcome == Cleaned::kBadShape) {
         Warn(VEK_WARNING_BAD_SHAPE, kName);
-        return 0;
+        return nullptr;
     }
     if (outcome == Cleaned::kChanged) Warn(VEK_WARNING_DUPLICATE_POSITION, kName);
 
@@ -216,7 +237,7 @@ long Instanciate(long count, float* positions, float* normals, float* mapCoords,
     if (g_mainValueTable.checkVertexOnOnePlane && c.count == 4 && !IsPlanarQuad(c)) {
         SplitQuad(c, normals != nullptr, mapCoords != nullptr);
         Warn(VEK_WARNING_BAD_SHAPE, kName);
-        return 0;
+        return nullptr;
     }
 
     // 3-4. The attribute is found before the record is taken, so that a
@@ -235,19 +256,20 @@ long Instanciate(long count, float* positions, float* normals, float* mapCoords,
         back->SetBoundingBox();
         back->SetRaytraceInfo();
     }
-    // 11.
-    return VekSurface_GetIndex(front);
+    return front;
 }
 
-}  // namespace
 }  // namespace vek
 
+// 11. The slot number of the (front) surface, or 0 when none was made.
 long VekSurface_Instanciate(long count, float* positions, float* normals, float* mapCoords)
 {
-    return vek::Instanciate(count, positions, normals, mapCoords, false);
+    VekSurface* s = vek::InstanciateSurface(count, positions, normals, mapCoords, false);
+    return s ? VekSurface_GetIndex(s) : 0;
 }
 
 long VekSurface_InstanciateDouble(long count, float* positions, float* normals, float* mapCoords)
 {
-    return vek::Instanciate(count, positions, normals, mapCoords, true);
+    VekSurface* s = vek::InstanciateSurface(count, positions, normals, mapCoords, true);
+    return s ? VekSurface_GetIndex(s) : 0;
 }

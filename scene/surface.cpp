@@ -1,6 +1,7 @@
 // surface.cpp - the surface record, the current surface state and its
 // setters, and the host's group record.
 #include <algorithm>
+#include <cstdint>
 #include <utility>
 
 #include "VekAttribute.h"
@@ -84,7 +85,18 @@ void VekSurface_SetMapWrapU(long mode) { vek::SetWrap(g_surface.wrapU, mode, "Ve
 void VekSurface_SetMapWrapV(long mode) { vek::SetWrap(g_surface.wrapV, mode, "VekSurface_SetMapWrapV"); }
 void VekSurface_SetMapWrapW(long mode) { vek::SetWrap(g_surface.wrapW, mode, "VekSurface_SetMapWrapW"); }
 void VekSurface_SetFlags(unsigned long flags) { g_surface.flags = static_cast<uint32_t>(flags); }
-void VekSurface_SetCheckVertexOnOnePlane(long on) { g_mainValueTable.checkVertexOnOnePlane = static_cast<int32_t>(on); }
+void VekSurface_SetCheckVertexOnOnePlane(long on)
+{
+    // The table field is 32 bits wide; a non-zero value that does not fit
+    // must stay non-zero rather than lose its high bits.
+    const bool fits = on >= INT32_MIN && on <= INT32_MAX;
+    g_mainValueTable.checkVertexOnOnePlane = fits ? static_cast<int32_t>(on) : 1;
+}
 void VekSurface_GroupBegin() {}
-void VekSurface_GroupEnd() { ++g_surface.groupCounter; }
+void VekSurface_GroupEnd()
+{
+    // Counted in unsigned arithmetic so that a host that ends 2^31 groups
+    // wraps around instead of overflowing a signed integer.
+    g_surface.groupCounter = static_cast<int32_t>(static_cast<uint32_t>(g_surface.groupCounter) + 1u);
+}
 long VekSurface_GetCount() { return g_mainStatusTable.surfaceCount; }

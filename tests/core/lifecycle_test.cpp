@@ -1,0 +1,225 @@
+// Start and end of the library as a host drives them: repeated cycles that
+// must leak nothing (LeakSanitizer checks the sanitizer build), a second
+// Initialize without End, the tables Initialize resets, and the exported
+// tables read the way a host reads them, by byte offset.
+#include <dlfcn.h>
+
+#include <cstdlib>
+#include <cstring>
+
+#include "support/log_capture.h"
+#include "support/test_support.h"
+
+using vektest::LibraryTest;
+
+namespace {
+
+char* Text(const char* s) { return const_cast<char*>(s); }
+
+// Records taken straight from a pool are unset; a host fills everything
+// after the list link before End walks them.
+template <class T>
+T* Blank(T* record)
+{
+    std::memset(reinterpret_cast<char*>(record) + sizeof(void*), 0, sizeof(T) - sizeof(void*));
+    return record;
+}
+
+float kTriangle[9] = {0, 0, 0, 1, 0, 0, 0, 1, 0};
+
+// A little of everything the pools hold, and side buffers End must free.
+void BuildScene()
+{
+    VekAttribute_Instanciate(Text("grey"));
+    VekSurface_SetAttributeName(Text("grey"));
+    for (int i = 0; i < 1100; ++i) VekSurface_Instanciate(3, kTriangle, nullptr, nullptr);
+    for (int i = 0; i < 40; ++i) std::strcpy(Blank(VekMemory_AllocateMap())->name, "map");
+    Blank(VekMemory_AllocateLight(0));
+    Blank(VekMemory_AllocateGeneralLightData());
+    VekBezierSurface* b = Blank(VekMemory_AllocateBezierSurface());
+    b->controlPoints = static_cast<CG::vec3<float>*>(std::malloc(4 * sizeof(CG::vec3<float>)));
+    b->triangles = static_cast<VekSurface**>(std::malloc(2 * sizeof(VekSurface*)));
+    for (int i = 0; i < 3; ++i) VekMainMemory_AllocateRaytraceNumber(700);
+    VekMain_SetLogFilePath(Text(vektest::FreshTempPath("cycle.log").c_str()));
+    VekMain_Warning(VEK_WARNING_GENERAL, Text("cycle"));
+}
+
+void ExpectEmpty()
+{
+    const _VekMainStatusTable& s = g_mainStatusTable;
+    EXPECT_EQ(s.surfaceCount + s.attributeCount + s.lightCount + s.generalLightDataCount + s.mapCount +
+                  s.bezierSurfaceCount + s.reserved,
+              0);
+    EXPECT_EQ(VekMemory_GetSurfaceList(), nullptr);
+    EXPECT_EQ(VekMemory_GetAttributeList(), nullptr);
+    EXPECT_EQ(VekMemory_GetMapList(), nullptr);
+    EXPECT_EQ(VekMemory_GetLightList(), nullptr);
+    EXPECT_EQ(VekMemory_GetGeneralLightDataList(), nullptr);
+}
+
+}  // namespace
+
+TEST(Lifecycle, HundredCyclesWithPoolsInUseReleaseEverything)
+{
+    for (int cycle = 0; cycle < 100; ++cycle) {
+        VekMain_Initialize();
+        ExpectEmpty();
+        BuildScene();
+        ASSERT_EQ(g_mainStatusTable.surfaceCount, 1100);
+        ASSERT_EQ(g_mainStatusTable.mapCount, 40);
+        ASSERT_EQ(g_mainStatusTable.bezierSurfaceCount, 1);
+        VekMain_End();
+        // After End nothing is left to look up.
+        EXPECT_EQ(VekSurface_GetAddress(0), nullptr);
+        EXPECT_EQ(g_mainValueTable.logFile, nullptr);
+    }
+}
+
+TEST(Lifecycle, ResourceModuleIsLoadedWithTheLibrary)
+{
+    // Loading libVekMain into the process loaded its sibling from beside it;
+    // RTLD_NOLOAD only finds a module that is already there.
+    void* res = dlopen(VEK_BINARY_DIR "/lib/libVekRes.so", RTLD_NOW | RTLD_NOLOAD);
+    EXPECT_NE(res, nullptr);
+    if (res) dlclose(res);
+}
+
+TEST(Lifecycle, EndBeforeInitializeAndTwiceIsHarmless)
+{
+    VekMain_End();
+    VekMain_End();
+    // Outside Initialize..End there are no pools: lookups answer nothing and
+    // taking a record is refused with the library's own report.
+    EXPECT_EQ(VekAttribute_GetIndex(nullptr), -1);
+    EXPECT_EQ(VekMap_GetAddress(0), nullptr);
+    EXPECT_EQ(vektest::ExpectVekError(VEK_ERROR_GENERAL, [] { VekMemory_AllocateAttribute(); }),
+              "VekMemory_AllocateAttribute");
+    EXPECT_EQ(vektest::ExpectVekError(VEK_ERROR_GENERAL, [] { VekMainMemory_AllocateRaytraceNumber(1); }),
+              "VekMainMemory_AllocateRaytraceNumber");
+    VekMain_Initialize();
+    ExpectEmpty();
+    VekMain_End();
+}
+
+TEST_F(LibraryTest, SecondInitializeEmptiesListsAndReleasesNothing)
+{
+    VekAttribute_Instanciate(Text("old"));
+    VekAttribute* old = VekMemory_GetAttributeList();
+    int32_t* oldMarks = VekMainMemory_AllocateRaytraceNumber(1000);
+    const uint32_t oldSlot = g_tlsIndexThreadNo;
+    VekMain_SetThreadNumber(5);
+    const std::string oldLog = vektest::FreshTempPath("forgotten.log");
+    VekMain_SetLogFilePath(Text(oldLog.c_str()));
+    FILE* forgotten = g_mainValueTable.logFile;
+
+    VekMain_Initialize();
+    ExpectEmpty();
+    // The earlier record stays in its block, so the next one takes the next slot.
+    EXPECT_STREQ(old->name, "old");
+    VekAttribute_Instanciate(Text("new"));
+    EXPECT_EQ(VekAttribute_GetIndex(VekMemory_GetAttributeList()), 1);
+    EXPECT_EQ(VekAttribute_GetAddress(0), old);
+    // The earlier marks stay writable; new ones come from a fresh block.
+    for (int i = 0; i < 1000; ++i) oldMarks[i] = i;
+    int32_t* newMarks = VekMainMemory_AllocateRaytraceNumber(1024);
+    for (int i = 0; i < 1024; ++i) newMarks[i] = -i;
+    // A new thread-number slot, empty on this thread.
+    EXPECT_NE(g_tlsIndexThreadNo, oldSlot);
+    EXPECT_EQ(VekMain_GetThreadNumber(), 0);
+    // The open log is forgotten, not closed: nothing more reaches it.
+    EXPECT_EQ(g_mainValueTable.logFile, nullptr);
+    VekMain_Warning(VEK_WARNING_GENERAL, Text("AfterReinitialize"));
+    std::fclose(forgotten);  // the host's to close now
+    EXPECT_TRUE(vektest::ReadLines(oldLog).empty());
+}
+
+TEST(Lifecycle, InitializeResetsTablesButNotTheSceneBounds)
+{
+    _VekMainStatusTable& s = g_mainStatusTable;
+    _VekMainValueTable& v = g_mainValueTable;
+    const CG::vec3<float> savedMin = s.sceneMin, savedMax = s.sceneMax;
+    s.sceneMin = CG::vec3<float>(-1, -2, -3);
+    s.sceneMax = CG::vec3<float>(4, 5, 6);
+    s.errorCode = 9;
+    std::strcpy(s.errorText, "stale");
+    s.warningCode = 7;
+    std::strcpy(s.warningText, "stale");
+    s.reserved = 77;
+    v.threadCount = 17;
+    v.displaySurfaceFlag = 0;
+    v.checkVertexOnOnePlane = 1;
+    v.displayFlags = 0;
+
+    VekMain_Initialize();
+    EXPECT_EQ(s.errorCode, 0);
+    EXPECT_STREQ(s.errorText, "");
+    EXPECT_EQ(s.warningCode, 0);
+    EXPECT_STREQ(s.warningText, "");
+    EXPECT_EQ(s.reserved, 0);
+    EXPECT_EQ(v.threadCount, 1);
+    EXPECT_EQ(v.displaySurfaceFlag, 1);
+    EXPECT_EQ(v.checkVertexOnOnePlane, 0);
+    EXPECT_EQ(v.displayFlags, 0x303u);
+    EXPECT_STREQ(v.reservedPath, "");
+    EXPECT_EQ(v.logFile, nullptr);
+    float bounds[6];
+    VekMain_GetSceneBoundary(bounds);
+    const float expected[6] = {-1, 4, -2, 5, -3, 6};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(bounds[i], expected[i]) << i;
+    VekMain_GetSceneBoundary(nullptr);
+    VekMain_End();
+    s.sceneMin = savedMin;
+    s.sceneMax = savedMax;
+}
+
+TEST_F(LibraryTest, SceneBoundaryIsEmptyUntilAnEnvironmentIsPrepared)
+{
+    float bounds[6];
+    VekMain_GetSceneBoundary(bounds);
+    const float expected[6] = {1e38f, -1e38f, 1e38f, -1e38f, 1e38f, -1e38f};
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(bounds[i], expected[i]) << i;
+}
+
+TEST_F(LibraryTest, StatusTableReadByByteOffsetsAsAHostDoes)
+{
+    const char* base = reinterpret_cast<const char*>(&g_mainStatusTable);
+    auto at = [base](size_t offset) {
+        int32_t value;
+        std::memcpy(&value, base + offset, sizeof value);
+        return value;
+    };
+    VekAttribute_Instanciate(Text("a"));
+    VekAttribute_Instanciate(Text("b"));
+    VekSurface_SetAttributeName(Text("a"));
+    for (int i = 0; i < 3; ++i) VekSurface_Instanciate(3, kTriangle, nullptr, nullptr);
+    Blank(VekMemory_AllocateLight(0));
+    for (int i = 0; i < 4; ++i) Blank(VekMemory_AllocateGeneralLightData());
+    for (int i = 0; i < 5; ++i) Blank(VekMemory_AllocateMap());
+    for (int i = 0; i < 6; ++i) Blank(VekMemory_AllocateBezierSurface());
+    VekMain_Warning(VEK_WARNING_BAD_SHAPE, Text("W"));
+    vektest::ExpectVekError(VEK_ERROR_MEMORY, [] { VekMain_Error(VEK_ERROR_MEMORY, Text("E")); });
+
+    EXPECT_EQ(at(0), 3);     // surfaceCount
+    EXPECT_EQ(at(4), 2);     // attributeCount
+    EXPECT_EQ(at(8), 1);     // lightCount
+    EXPECT_EQ(at(12), 4);    // generalLightDataCount
+    EXPECT_EQ(at(16), 0);    // reserved
+    EXPECT_EQ(at(20), 5);    // mapCount
+    EXPECT_EQ(at(48), VEK_ERROR_MEMORY);
+    EXPECT_STREQ(base + 52, "E");
+    EXPECT_EQ(at(308), VEK_WARNING_BAD_SHAPE);
+    EXPECT_STREQ(base + 312, "W");
+    EXPECT_EQ(at(568), 6);   // bezierSurfaceCount
+    EXPECT_EQ(VekMain_GetErrorString(), base + 52);
+    EXPECT_EQ(VekMain_GetWarningString(), base + 312);
+    EXPECT_EQ(VekSurface_GetCount(), 3);
+}
+
+TEST_F(LibraryTest, MallocComesFromTheHostsHeap)
+{
+    // Released with the host's free(): one heap across the boundary.
+    void* p = VekMain_Malloc(64);
+    ASSERT_NE(p, nullptr);
+    std::memset(p, 0xAB, 64);
+    std::free(p);
+}
