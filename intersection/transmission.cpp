@@ -14,19 +14,12 @@
 #include "VekIntersection.h"
 #include "VekMap.h"
 #include "VekSurface.h"
+#include "core/checked.h"
 #include "core/report.h"
 #include "core/threads.h"
 #include "intersection/environment.h"
 #include "intersection/face_tests.h"
 #include "intersection/walk.h"
-
-// Interim, until the map lookups land on the trunk: weak references, so the
-// library links without them and a second map is then read as absent.
-VEK_API unsigned char* VekMap_GetMapColor(CG::vec3<float>& point, long vertexCount, CG::vec3<float>* vertices,
-                                          CG::vec3<float>* mapCoords, CG::vec3<float>& normal, _VekMap* map)
-    __attribute__((weak));
-VEK_API CG::vec3<float> VekMap_BlendMapColor(long mode, float alpha, float ratio, CG::vec3<float> base,
-                                             CG::vec3<float> mapColour, float limit) __attribute__((weak));
 
 namespace vek {
 namespace {
@@ -44,9 +37,6 @@ constexpr int32_t kCacheLine = 8;
 
 const CG::vec3<float> kClear(1.0f, 1.0f, 1.0f);
 const CG::vec3<float> kBlocked(0.0f, 0.0f, 0.0f);
-
-// a * b with overflow checked, for sizes derived from a host's count.
-bool CheckedMultiply(size_t a, size_t b, size_t& out) { return !__builtin_mul_overflow(a, b, &out); }
 
 // The second map's texel at the hit point, as a factor blended with the
 // attribute's transparency.
@@ -72,10 +62,6 @@ CG::vec3<float> MapFactor(VekSurface& s, const VekAttribute& a, CG::vec3<float> 
 bool HasReadableMap2(const VekAttribute& a)
 {
     const _VekMap* map = a.map2;
-    using Lookup = unsigned char* (*)(CG::vec3<float>&, long, CG::vec3<float>*, CG::vec3<float>*,
-                                      CG::vec3<float>&, _VekMap*);
-    const Lookup lookup = &VekMap_GetMapColor;
-    if (!lookup || !&VekMap_BlendMapColor) return false;
     return (a.mapFlags & VEK_MAP_2) && map && map->pixels && map->width > 0 && map->height > 0 &&
            map->components > 0;
 }
@@ -170,11 +156,10 @@ void ResetCache(long lights, const char* name)
     if (!grid || lights <= 0) return;
     // 1. Room for more lights: a new cache, rows padded to cache lines.
     if (lights > grid->occluderCacheLights) {
-        size_t stride = 0, slots = 0, bytes = 0;
+        uint64_t stride = 0, slots = 0, bytes = 0;
         const bool fits = lights <= INT32_MAX - kCacheLine &&
-                          CheckedMultiply((static_cast<size_t>(lights) + kCacheLine - 1) / kCacheLine, kCacheLine, stride) &&
-                          CheckedMultiply(stride, VEK_MAX_THREADS, slots) &&
-                          CheckedMultiply(slots, sizeof(const VekFace*), bytes);
+                          CheckedMul((static_cast<uint64_t>(lights) + kCacheLine - 1) / kCacheLine, kCacheLine, stride) &&
+                          CheckedMul(stride, VEK_MAX_THREADS, slots) && CheckedMul(slots, sizeof(const VekFace*), bytes);
         if (!fits) Fail(VEK_ERROR_MEMORY, name);
         try {
             grid->occluderCache.assign(slots, nullptr);

@@ -46,14 +46,14 @@ protected:
     // A polygon with the given attribute and flags; null when the scene
     // refused the shape.
     static VekSurface* Polygon(std::vector<V3> corners, const char* attribute, unsigned long flags = 0,
-                               bool twoSided = false)
+                               bool twoSided = false, float* mapCoords = nullptr)
     {
         VekSurface_SetAttributeName(const_cast<char*>(attribute));
         VekSurface_SetFlags(flags);
         const int32_t before = g_mainStatusTable.surfaceCount;
         const long count = static_cast<long>(corners.size());
-        const long index = twoSided ? VekSurface_InstanciateDouble(count, &corners[0].x, nullptr, nullptr)
-                                    : VekSurface_Instanciate(count, &corners[0].x, nullptr, nullptr);
+        const long index = twoSided ? VekSurface_InstanciateDouble(count, &corners[0].x, nullptr, mapCoords)
+                                    : VekSurface_Instanciate(count, &corners[0].x, nullptr, mapCoords);
         VekSurface_SetFlags(0);
         return g_mainStatusTable.surfaceCount > before ? VekSurface_GetAddress(index) : nullptr;
     }

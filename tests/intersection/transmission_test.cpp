@@ -1,6 +1,8 @@
 // Transmission searches: factors through transparent faces, opaque faces and
 // the occluder cache, faces that cast no shadow, the segment's open ends,
 // and lights beyond the cache.
+#include <string>
+
 #include "intersection/intersection_fixture.h"
 
 namespace ixtest {
@@ -73,6 +75,39 @@ TEST_F(Transmission, SegmentExcludesBothEnds)
     EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 2), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
     EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 3), V3(0, 0, 0.5f), nullptr, nullptr, 0), V3(1, 1, 1));
     EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 2), V3(0, 0, 1.001f), nullptr, nullptr, 0), V3(0, 0, 0));
+}
+
+// A second map: its texel, inverted or not, blended into the factor; a texel
+// that lets nothing through stops the search.
+TEST_F(IntersectionTest, SecondMapTexelsBecomeTheFactor)
+{
+    const unsigned char pixels[6] = {128, 64, 255, 0, 0, 0};  // two RGB texels side by side
+    VekMap_Instanciate("shade", nullptr);
+    VekMap_BindImage("shade", 2, 1, 3, pixels);
+    float mapCoords[12] = {0, 0, 0, 1, 0, 0, 1, 1, 0, 0, 1, 0};
+    for (long invert : {0L, 1L}) {
+        const std::string name = "mapped" + std::to_string(invert);
+        V3 half(0.5f, 0.5f, 0.5f);
+        VekAttribute_SetTransparency(&half.x);
+        VekAttribute_SetMap(VEK_MAP_2, const_cast<char*>("shade"));
+        VekAttribute_SetMapEditParams(VEK_MAP_2, invert, 1, 1.0f);  // mode 1, ratio 1: the texel itself
+        VekAttribute_Instanciate(const_cast<char*>(name.c_str()));
+        const float z = static_cast<float>(invert);
+        Polygon({V3(0, 0, z), V3(2, 0, z), V3(2, 2, z), V3(0, 2, z)}, name.c_str(), 0, false, mapCoords);
+    }
+    Attribute("half", V3(0.5f, 0.5f, 0.5f));
+    Polygon({V3(50, -5, -3), V3(60, -5, -3), V3(60, 5, 3)}, "half");
+    Prepare();
+    auto byte = [](float b) { return b * 0.003921568f; };
+    // Through the left texel of the plain map (z = 0) only, then of both.
+    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 1, -0.5f), V3(0, 0, 1), nullptr, nullptr, 0),
+              V3(byte(128), byte(64), byte(255)));
+    EXPECT_EQ(VekIntersection_SearchDirection(V3(0.5f, 1, -0.5f), V3(0, 0, 1), nullptr, 0),
+              V3(byte(128) * byte(255 - 128), byte(64) * byte(255 - 64), byte(255) * byte(0)));
+    // The right texel: black stops everything, inverted it is all but clear.
+    EXPECT_EQ(VekIntersection_Search(V3(1.5f, 1, -0.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_Search(V3(1.5f, 1, 0.5f), V3(0, 0, 1), nullptr, nullptr, 0),
+              V3(byte(255), byte(255), byte(255)));
 }
 
 }  // namespace
