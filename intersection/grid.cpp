@@ -347,7 +347,11 @@ void VekGrid::Flatten()
                 items[at++] = {item, ItemFace(item)->rayNumbers};
             }
         }
-    // 3. Block occupancy, for the walks to cross empty blocks at once.
+    // 3. Cell and block occupancy, for the walks to pass empty cells without
+    //    reading the offsets and to cross empty blocks at once.
+    cellOccupied.assign((cells + 63) / 64, 0);
+    for (size_t i = 0; i < cells; ++i)
+        if (cellStart[i] != cellStart[i + 1]) cellOccupied[i >> 6] |= uint64_t(1) << (i & 63);
     for (int i = 0; i < 3; ++i) blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
     blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     for (int32_t z = 0; z < resolution[2]; ++z)

@@ -42,7 +42,7 @@ struct CellEntry {
 constexpr int32_t kCrowdedCell = 64;
 // Cells per axis at most, in every grid, and lattice steps per face edge.
 constexpr int32_t kMaxResolution = 350;
-// Cells are grouped in blocks of 4 x 4 x 4 (cell coordinate >> 2); a walk
+// Cells are grouped in blocks of 8 x 8 x 8 (cell coordinate >> 3); a walk
 // crosses an empty block in one move.
 constexpr int kBlockShift = 3;
 
@@ -96,6 +96,10 @@ public:
     std::vector<uint32_t> cellStart;
     std::vector<CellEntry> items;
     std::vector<std::unique_ptr<VekGrid>> nestedGrids;
+    // One bit per cell, set when the cell holds an entry: a compact copy of
+    // "cellStart[i] != cellStart[i + 1]" that stays in cache on large grids.
+    std::vector<uint64_t> cellOccupied;
+    bool CellOccupied(int32_t index) const { return (cellOccupied[index >> 6] >> (index & 63)) & 1; }
     // Per block, non-zero when any of its cells holds an entry; block
     // (x, y, z) at (z * blockResolution[1] + y) * blockResolution[0] + x.
     std::vector<uint8_t> blockOccupied;

@@ -11,7 +11,7 @@
 //   bool Continue(float tCur)
 //       asked before each step with the parameter at which the next cell is
 //       entered; false ends the walk of this grid (an early stop).
-// Departures from the textbook: an empty block of 4 x 4 x 4 cells is crossed
+// Departures from the textbook: an empty block of 8 x 8 x 8 cells is crossed
 // in one move that leaves the walk exactly where single steps would; a
 // clipped walk clamps its entry cell into the grid, and a walk ends at its exact exit or as soon as a cell
 // coordinate leaves its grid, so no cell outside the arrays is ever read,
@@ -94,36 +94,36 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
                     int32_t cell[3], float tExit, Visitor& visitor)
 {
     constexpr int32_t kMask = (1 << kBlockShift) - 1;
-    // 1. Per axis, the crossings that stay in the block and the parameter of
-    //    the one that leaves it.
+    // 1. Per axis, the parameters of its crossings up to the one that leaves
+    //    the block: crossing[i][k] for k < inside[i] stay in it.
     int32_t inside[3];
-    float leave[3];
+    float crossing[3][kMask + 2];
     for (int i = 0; i < 3; ++i) {
+        float t = tNext[i];
+        crossing[i][0] = t;
         if (step[i] == 0) {
             inside[i] = 0;
-            leave[i] = tNext[i];
             continue;
         }
         const int32_t c = cell[i];
         const int32_t last = step[i] > 0 ? std::min(c | kMask, g.resolution[i] - 1) : (c & ~kMask);
         inside[i] = (last - c) * step[i];
-        float t = tNext[i];
-        for (int32_t m = 0; m < inside[i]; ++m) t += tDelta[i];
-        leave[i] = t;
+        for (int32_t k = 1; k <= inside[i]; ++k) crossing[i][k] = t = t + tDelta[i];
     }
     // 2. The first to leave, with the checks a single step makes.
+    const float leave[3] = {crossing[0][inside[0]], crossing[1][inside[1]], crossing[2][inside[2]]};
     const int a = NearestAxis(leave);
     const float tCur = leave[a];
     if (!(tCur <= tExit) || step[a] == 0) return -1;
     if (!visitor.Continue(tCur)) return -1;
-    // 3. The other axes' crossings before it (at the same parameter, the
-    //    lower axis goes first), then the leaving crossing.
+    // 3. The other axes take their crossings before it (at the same
+    //    parameter, the lower axis goes first), then the leaving crossing.
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
-        for (int32_t m = 0; m < inside[i] && (tNext[i] < tCur || (i < a && tNext[i] == tCur)); ++m) {
-            tNext[i] += tDelta[i];
-            cell[i] += step[i];
-        }
+        int32_t m = 0;
+        while (m < inside[i] && (crossing[i][m] < tCur || (i < a && crossing[i][m] == tCur))) ++m;
+        tNext[i] = crossing[i][m];
+        cell[i] += m * step[i];
     }
     tNext[a] = tCur + tDelta[a];
     cell[a] += (inside[a] + 1) * step[a];
@@ -205,8 +205,8 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
             index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
             continue;
         }
-        const uint32_t begin = cellStart[index], end = cellStart[index + 1];
-        if (begin != end) {
+        if (g.CellOccupied(index)) {
+            const uint32_t begin = cellStart[index], end = cellStart[index + 1];
             const CellItem first = items[begin].item;
             if (first & kItemNested) {
                 const VekGrid& nested = *reinterpret_cast<const VekGrid*>(first & ~kItemTagMask);
