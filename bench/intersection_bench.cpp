@@ -8,7 +8,9 @@
 // turn, registers that size's benchmarks and runs them. With two threads,
 // each thread casts its own half of the rays (top and bottom of the image,
 // or two halves of the random set), with its own thread number. Rates are
-// measured in real time.
+// measured in real time; the CPU column (per ray and thread) shows whether a
+// second thread makes each ray dearer, which wall-clock rates on a shared
+// machine cannot.
 #include <benchmark/benchmark.h>
 
 #include <chrono>
