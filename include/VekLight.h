@@ -6,6 +6,10 @@
 // (VekMemory_GetLightList). Energies are RGB triples floored at 1e-6. The
 // returned index is the host's handle: every kind but the sky light takes
 // the next value of the current light index (the first light gets 1).
+// Reports go under the exported name without "Internal". A null pointer for
+// a three-float argument makes nothing: VEK_WARNING_INVALID_VALUE and -1
+// (null for the Internal forms). Every light's parameter block, the sky
+// lights' arrays and the distributions' arrays are released by VekMain_End.
 #pragma once
 
 #include "VekFace.h"
@@ -159,21 +163,32 @@ public:
     virtual const char* name() = 0;
 };
 
-// Sets the current light index; the next light gets index + 1.
+// Sets the current light index; the next light gets index + 1 (past
+// INT32_MAX it wraps to INT32_MIN).
 VEK_API void VekLight_SetCurrentLightIndex(int32_t index);
 
 // energy, position, direction, start, end, shadeVector point to three floats.
+// Energies are stored per component as at least 1e-6 (NaN becomes 1e-6).
+// Ranges: both at least 0 (VEK_WARNING_OUT_OF_RANGE); rangeMax given below
+// rangeMin takes the stored rangeMin (VEK_WARNING_INVALID_VALUE).
 VEK_API int32_t VekLight_InstanciatePointLight(float* energy, float* position, float rangeMin, float rangeMax);
 VEK_API _VekLight* VekLight_InstanciatePointLightInternal(float* energy, float* position, float rangeMin,
                                                           float rangeMax);
+// Spot: angles in degrees, at least 0; a cut-off below the half-intensity
+// angle takes it (VEK_WARNING_INVALID_VALUE). The cosines and the exponent
+// come from the stored angles; a half-intensity angle of 0 gives the exponent
+// FLT_MAX and one of 90 or more gives 0, each with VEK_WARNING_INVALID_VALUE.
 VEK_API int32_t VekLight_InstanciateSpotLight(float* energy, float* position, float* direction, float cutoffAngle,
                                               float halfIntensityAngle, float rangeMin, float rangeMax);
 VEK_API _VekLight* VekLight_InstanciateSpotLightInternal(float* energy, float* position, float* direction,
                                                          float cutoffAngle, float halfIntensityAngle,
                                                          float rangeMin, float rangeMax);
-// -1 and VEK_WARNING_BAD_SHAPE for a segment shorter than 1e-6.
+// -1 and VEK_WARNING_BAD_SHAPE for a segment shorter than 1e-6 or not finite.
 VEK_API int32_t VekLight_InstanciateLinearLight(float* energy, float* start, float* end, int32_t visible);
-// corners: vertexCount points of three floats (3 or 4 corners).
+// corners: vertexCount points of three floats (3 or 4 corners). The block is
+// a complete VekAreaLight face (bounds, plane, main axis, flags 0, no ray
+// marks). -1 and VEK_WARNING_BAD_SHAPE for another corner count, an area
+// below 1e-10 or corners that are not finite: no light is made.
 VEK_API int32_t VekLight_InstanciateAreaLight(float* energy, int32_t vertexCount, float* corners, int32_t visible);
 VEK_API int32_t VekLight_InstanciateDirectionalLight(float* energy, float* direction);
 VEK_API _VekLight* VekLight_InstanciateDirectionalLightInternal(float* energy, float* direction);
@@ -182,7 +197,9 @@ VEK_API int32_t VekLight_InstanciateShadeDirectionalLight(float* energy, float* 
 VEK_API _VekLight* VekLight_InstanciateShadeDirectionalLightInternal(float* energy, float* direction,
                                                                      float* shadeVector, int32_t shadeChecked,
                                                                      float shadeSize, float shadeRatio);
-// Negative counts take the defaults 10 and 40. Returns 0 (sky lights take no index).
+// Counts that are negative or above 2048 take the defaults 10 and 40 with
+// VEK_WARNING_INVALID_VALUE. Returns 0 (sky lights take no index); -1 for a
+// null energy. VEK_ERROR_MEMORY when the direction arrays cannot be had.
 VEK_API int32_t VekLight_InstanciateSkyLight(float* energy, int32_t elevationSteps, int32_t azimuthSteps);
 
 // General (photometric) lights; orientation is 16 floats. -1 (null for the
@@ -208,19 +225,35 @@ VEK_API _VekLight* VekLight_InstanciateGeneralLightWithStreamInternal(float* ene
                                                                       stream_interface* stream,
                                                                       float* orientation);
 
-// Distributions. Null on any failure (nothing is reported here).
+// Distributions. Null on any failure (nothing is reported here); a failure
+// leaves no record in the list. Counts are at least 1, at most 65536 per
+// axis and 1048576 values in all; angles finite and strictly increasing;
+// values finite. A horizontal range ending above 180 and below 360 is closed
+// at 360 with a copy of its first column.
 // candela: verticalCount x horizontalCount values, all vertical values of the
 // first horizontal angle first. Both first angles must be exactly 0.
 VEK_API _VekGeneralLightData* VekLight_InstanciateGeneralLightData(float lumensPerLamp, float candelaMultiplier,
                                                                    int32_t verticalCount, float* verticalAngles,
                                                                    int32_t horizontalCount,
                                                                    float* horizontalAngles, float* candela);
-// Reads an IES LM-63-1991 file ("IESNA91").
+// Reads an IES LM-63-1991 file ("IESNA91"); the path becomes the record's
+// name (cut to 771 characters). Keyword and tilt lines are skipped (tilt data
+// are not read); numbers are separated by any white space; a token is read
+// by its leading numeric part (none reads as 0). The read fails on early end
+// of input, a token over 255 characters, a number that is not finite, counts
+// out of bounds, or input beyond 32 MiB.
 VEK_API _VekGeneralLightData* VekLight_InstanciateGeneralLightDataWithFile(const char* path);
-// Reads IES LM-63-1991 text from a host stream; the result is a _VekGeneralLightData.
+// Reads IES LM-63-1991 text from a host stream, as the file form does, until
+// its end byte 0xFF (the stream is not asked again after it); the stream's
+// name becomes the record's name. The result is a _VekGeneralLightData.
 VEK_API void* VekLight_InstanciateGeneralLightDataWithStream(stream_interface* stream);
 
 // Intensity of a general light in a world direction (three floats), in the
 // distribution's own candela: multiplier, lumens and energy are not applied.
-// 0 outside the tabulated range. Safe on any number of threads at once.
+// In the light's frame the vertical angle is measured from +z and the
+// horizontal angle is the azimuth of the direction's projection on the xy
+// plane, from +x toward +y. Ranges from 0 to 90 or to 180 degrees are
+// mirrored (quadrant and bilateral symmetry). 0 outside the tabulated range
+// and for a zero or non-finite direction; values past the float range
+// saturate. Allocates nothing, takes no lock: safe on any number of threads.
 VEK_API float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direction);

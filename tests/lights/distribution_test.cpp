@@ -1,0 +1,283 @@
+// Distributions from arrays: preparation, the intensity query and its
+// interpolation against independent answers (spline_reference.h), the
+// azimuth and the symmetry conventions, degenerate axes, and many threads
+// querying at once.
+#include <cfloat>
+#include <cmath>
+#include <thread>
+#include <vector>
+
+#include "light_test_support.h"
+#include "spline_reference.h"
+
+using lighttest::Direction;
+using lighttest::LightAround;
+
+class DistributionTest : public vektest::LibraryTest {};
+
+namespace {
+
+// Builds a distribution from f[j][i] over vertical v and horizontal h angles.
+_VekGeneralLightData* Make(std::vector<float> v, std::vector<float> h, const std::vector<std::vector<double>>& f)
+{
+    std::vector<float> candela;
+    for (const auto& column : f)
+        for (double value : column) candela.push_back(static_cast<float>(value));
+    return VekLight_InstanciateGeneralLightData(1000, 1, static_cast<int32_t>(v.size()), v.data(),
+                                                static_cast<int32_t>(h.size()), h.data(), candela.data());
+}
+
+std::vector<double> Widen(const std::vector<float>& a) { return std::vector<double>(a.begin(), a.end()); }
+
+}  // namespace
+
+TEST_F(DistributionTest, RotationalSymmetryOnALine)
+{
+    float v[] = {0, 90, 180}, h[] = {0}, c[] = {100, 50, 0};
+    _VekGeneralLightData* d = VekLight_InstanciateGeneralLightData(1, 1, 3, v, 1, h, c);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->horizontalSteps, nullptr);
+    EXPECT_EQ(d->name[0], '\0');
+    EXPECT_EQ(d->unitsType, 0);
+    LightAround at(d);
+    const float up[3] = {0, 0, 1}, down[3] = {0, 0, -1};
+    EXPECT_FLOAT_EQ(at(up), 100.0f);
+    EXPECT_NEAR(at(down), 0.0f, 1e-4);
+    EXPECT_NEAR(at(45, 0), 75.0f, 1e-3);
+    EXPECT_NEAR(at(45, 123), 75.0f, 1e-3);
+}
+
+TEST_F(DistributionTest, SplineMatchesIndependentSpline)
+{
+    std::vector<float> v = {0, 5, 15, 30, 40, 60, 90};
+    std::vector<double> y = {900, 880, 700, 640, 300, 120, 0};
+    _VekGeneralLightData* d = Make(v, {0}, {y});
+    ASSERT_NE(d, nullptr);
+    reference::Spline s(Widen(v), y);
+    LightAround at(d);
+    for (double a = 0; a <= 90; a += 0.75) EXPECT_NEAR(at(a, 17), s(a), 0.01) << a;
+    // Outside the tabulated vertical range there is no light.
+    EXPECT_EQ(at(90.5, 0), 0.0f);
+    EXPECT_EQ(at(170, 0), 0.0f);
+}
+
+TEST_F(DistributionTest, BicubicAgainstIndependentPatches)
+{
+    std::vector<float> v = {0, 20, 45, 70, 90, 120}, h = {0, 30, 50, 90, 140, 180};
+    std::vector<std::vector<double>> f;
+    for (float hj : h) {
+        std::vector<double> column;
+        for (float vi : v) column.push_back(600 * std::cos(vi * M_PI / 360) + 80 * std::sin(hj * M_PI / 90) * (vi / 90));
+        f.push_back(column);
+    }
+    _VekGeneralLightData* d = Make(v, h, f);
+    ASSERT_NE(d, nullptr);
+    LightAround at(d);
+    const double tolerance = 1e-4 * 700;
+
+    // At grid points: the tabulated value.
+    for (size_t j = 0; j < h.size(); ++j)
+        for (size_t i = 0; i < v.size(); ++i) EXPECT_NEAR(at(v[i], h[j]), f[j][i], tolerance) << v[i] << " " << h[j];
+
+    // Along grid lines: the spline through that line's values.
+    for (size_t j = 0; j < h.size(); ++j) {
+        reference::Spline s(Widen(v), f[j]);
+        for (double a = 1; a < 120; a += 3.5) EXPECT_NEAR(at(a, h[j]), s(a), tolerance) << a << " " << h[j];
+    }
+    for (size_t i = 1; i < v.size(); ++i) {
+        std::vector<double> row;
+        for (const auto& column : f) row.push_back(column[i]);
+        reference::Spline s(Widen(h), row);
+        for (double b = 1; b < 180; b += 4.5) EXPECT_NEAR(at(v[i], b), s(b), tolerance) << v[i] << " " << b;
+    }
+
+    // Inside the cells: the Hermite patch of the same slopes.
+    reference::Bicubic patch(Widen(v), Widen(h), f);
+    for (double a = 2; a < 120; a += 7.3)
+        for (double b = 1; b < 180; b += 11.1) EXPECT_NEAR(at(a, b), patch(a, b), tolerance) << a << " " << b;
+}
+
+TEST_F(DistributionTest, BilinearDataAreReproduced)
+{
+    // f = 7 + 2v + 3h + 0.05 v h on unevenly spaced angles, range 0..360.
+    std::vector<float> v = {0, 10, 35, 60, 100, 180}, h = {0, 40, 90, 200, 260, 360};
+    std::vector<std::vector<double>> f;
+    for (float hj : h) {
+        std::vector<double> column;
+        for (float vi : v) column.push_back(7 + 2.0 * vi + 3.0 * hj + 0.05 * vi * hj);
+        f.push_back(column);
+    }
+    _VekGeneralLightData* d = Make(v, h, f);
+    ASSERT_NE(d, nullptr);
+    EXPECT_EQ(d->horizontalCount, 6);  // ends at 360: nothing to close
+    LightAround at(d);
+    for (double a = 0.5; a < 180; a += 6.1)
+        for (double b = 0.5; b < 360; b += 9.7) {
+            const float got = at(a, b);
+            const double vq = std::acos(Direction(a, b).d[2]) * 180 / M_PI;  // the angle the query sees
+            EXPECT_NEAR(got, 7 + 2 * vq + 3 * b + 0.05 * vq * b, 0.05) << a << " " << b;
+        }
+}
+
+TEST_F(DistributionTest, AzimuthIsThatOfTheProjection)
+{
+    // Linear in h: the answer is the azimuth itself.
+    std::vector<float> v = {0, 90, 180}, h = {0, 120, 240, 360};
+    std::vector<std::vector<double>> f;
+    for (float hj : h) f.push_back({hj, hj, hj});
+    _VekGeneralLightData* d = Make(v, h, f);
+    ASSERT_NE(d, nullptr);
+    LightAround at(d);
+    for (double a : {10.0, 60.0, 90.0, 150.0})
+        for (double b : {0.0, 30.0, 100.0, 200.0, 300.0}) EXPECT_NEAR(at(a, b), b, 0.01) << a << " " << b;
+    // Along the axis the azimuth is 0.
+    const float up[3] = {0, 0, 2};
+    EXPECT_NEAR(at(up), 0.0f, 1e-3);
+}
+
+TEST_F(DistributionTest, OrientationMapsWorldIntoThePhotometricFrame)
+{
+    float v[] = {0, 90, 180}, h[] = {0}, c[] = {100, 50, 0};
+    _VekGeneralLightData* d = VekLight_InstanciateGeneralLightData(1, 1, 3, v, 1, h, c);
+    // Frame x = world y, frame y = world z, frame z = world x (OpenGL order).
+    float m[16] = {0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1};
+    LightAround at(d, m);
+    const float alongX[3] = {3, 0, 0}, alongMinusX[3] = {-1, 0, 0}, alongZ[3] = {0, 0, 1};
+    EXPECT_FLOAT_EQ(at(alongX), 100.0f);
+    EXPECT_NEAR(at(alongMinusX), 0.0f, 1e-4);
+    EXPECT_NEAR(at(alongZ), 50.0f, 1e-3);
+}
+
+TEST_F(DistributionTest, RangeClosingAndSymmetries)
+{
+    std::vector<float> v = {0, 45, 90};
+    // 0, 90, 180, 270: closed with 360 and a copy of the 0 column.
+    _VekGeneralLightData* full = Make(v, {0, 90, 180, 270}, {{9, 8, 7}, {6, 5, 4}, {3, 2, 1}, {5, 5, 5}});
+    ASSERT_NE(full, nullptr);
+    ASSERT_EQ(full->horizontalCount, 5);
+    EXPECT_EQ(full->horizontalAngles[4], 360.0f);
+    for (int i = 0; i < 3; ++i) EXPECT_EQ(full->candela[4 * 3 + i], full->candela[i]);
+    LightAround atFull(full);
+    EXPECT_NEAR(atFull(45, 359.99), atFull(45, 0), 1e-2);
+    EXPECT_NEAR(atFull(45, 315), 0.5 * (full->candela[1] + full->candela[3 * 3 + 1]), 1.0);
+
+    // Ending at 180 or below: no closing.
+    _VekGeneralLightData* half = Make(v, {0, 60, 120, 180}, {{9, 8, 7}, {6, 5, 4}, {3, 2, 1}, {5, 4, 2}});
+    ASSERT_NE(half, nullptr);
+    EXPECT_EQ(half->horizontalCount, 4);
+    LightAround atHalf(half);
+    // Symmetric about the 0-180 plane: 200 looks up 160.
+    for (double a : {20.0, 45.0, 80.0}) EXPECT_NEAR(atHalf(a, 200), atHalf(a, 160), 1e-3);
+
+    // Quadrant symmetry: 100 looks up 80, 200 looks up 20, 300 looks up 60.
+    _VekGeneralLightData* quadrant = Make(v, {0, 30, 60, 90}, {{9, 8, 7}, {6, 5, 4}, {3, 2, 1}, {5, 4, 2}});
+    LightAround atQuadrant(quadrant);
+    for (double a : {20.0, 45.0, 80.0}) {
+        EXPECT_NEAR(atQuadrant(a, 100), atQuadrant(a, 80), 1e-3);
+        EXPECT_NEAR(atQuadrant(a, 200), atQuadrant(a, 20), 1e-3);
+        EXPECT_NEAR(atQuadrant(a, 300), atQuadrant(a, 60), 1e-3);
+    }
+
+    // A range that ends elsewhere has no light beyond it.
+    _VekGeneralLightData* narrow = Make(v, {0, 20, 45}, {{9, 8, 7}, {6, 5, 4}, {3, 2, 1}});
+    LightAround atNarrow(narrow);
+    EXPECT_GT(atNarrow(45, 44), 0.0f);
+    EXPECT_EQ(atNarrow(45, 46), 0.0f);
+    EXPECT_EQ(atNarrow(45, 300), 0.0f);
+}
+
+TEST_F(DistributionTest, DegenerateAxes)
+{
+    // Two vertical angles: straight line along the vertical axis.
+    float v2[] = {0, 90}, h1[] = {0}, c2[] = {80, 20};
+    LightAround line(VekLight_InstanciateGeneralLightData(1, 1, 2, v2, 1, h1, c2));
+    EXPECT_NEAR(line(30, 0), 60.0f, 1e-3);
+
+    // Two angles on both axes: bilinear.
+    float h2[] = {0, 360}, c4[] = {0, 90, 360, 450};   // f = v + h
+    LightAround plane(VekLight_InstanciateGeneralLightData(1, 1, 2, v2, 2, h2, c4));
+    for (double a : {10.0, 45.0, 80.0})
+        for (double b : {10.0, 100.0, 250.0}) EXPECT_NEAR(plane(a, b), a + b, 0.01) << a << " " << b;
+
+    // A single vertical angle: light only exactly there, interpolated along
+    // the horizontal angle.
+    float v1[] = {0}, c1[] = {42};
+    LightAround spot(VekLight_InstanciateGeneralLightData(1, 1, 1, v1, 1, h1, c1));
+    const float up[3] = {0, 0, 1};
+    EXPECT_EQ(spot(up), 42.0f);
+    EXPECT_EQ(spot(1, 0), 0.0f);
+    LightAround cone(lighttest::ReadText("IESNA91\nTILT=NONE\n1 1 1 1 3 1 1 0 0 0 1 1 0\n90\n0 90 180\n10 20 30\n"));
+    EXPECT_NEAR(cone(90, 0), 10.0f, 1e-4);
+    EXPECT_NEAR(cone(90, 45), 15.0f, 1e-3);
+    EXPECT_NEAR(cone(90, 180), 30.0f, 1e-3);
+    EXPECT_EQ(cone(89, 45), 0.0f);
+}
+
+TEST_F(DistributionTest, ArrayFormRefusals)
+{
+    float v[] = {0, 45, 90}, h[] = {0, 90}, c[] = {1, 2, 3, 4, 5, 6};
+    float v10[] = {10, 45, 90}, h10[] = {10, 90}, repeated[] = {0, 45, 45}, nan[] = {0, NAN, 90};
+    float hNan[] = {NAN, 90}, cInf[] = {1, 2, INFINITY, 4, 5, 6};
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, v10, 2, h, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, v, 2, h10, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, repeated, 2, h, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, nan, 2, h, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, v, 2, hNan, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, v, 2, h, cInf), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 0, v, 2, h, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, v, -1, h, c), nullptr);
+    // Counts past the bounds are refused before the arrays are read.
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, INT32_MAX, v, 2, h, c), nullptr);
+    EXPECT_EQ(VekLight_InstanciateGeneralLightData(1, 1, 3, nullptr, 2, h, c), nullptr);
+    // Failures leave no record behind.
+    EXPECT_EQ(g_mainStatusTable.generalLightDataCount, 0);
+    EXPECT_EQ(VekMemory_GetGeneralLightDataList(), nullptr);
+    ASSERT_NE(VekLight_InstanciateGeneralLightData(1, 1, 3, v, 2, h, c), nullptr);
+    EXPECT_EQ(g_mainStatusTable.generalLightDataCount, 1);
+}
+
+TEST_F(DistributionTest, QueriesWithoutADirection)
+{
+    float v[] = {0, 90, 180}, h[] = {0}, c[] = {100, 50, 0};
+    LightAround at(VekLight_InstanciateGeneralLightData(1, 1, 3, v, 1, h, c));
+    const float zero[3] = {0, 0, 0}, nan[3] = {NAN, 0, 1}, inf[3] = {INFINITY, 0, 0};
+    EXPECT_EQ(at(zero), 0.0f);
+    EXPECT_EQ(at(nan), 0.0f);
+    EXPECT_EQ(at(inf), 0.0f);
+    EXPECT_EQ(VekLight_GetGeneralLightEnergy(nullptr, zero), 0.0f);
+    // A tabulated value past the float range answers the largest float
+    // (found by the reader's fuzz target).
+    LightAround huge(lighttest::ReadText("IESNA91\nTILT=NONE\n1 1 1 1 1 1 1 0 0 0 1 1 0 180 0 8.6e54\n"));
+    const float down[3] = {0, 0, -1};
+    EXPECT_EQ(huge(down), FLT_MAX);
+}
+
+TEST_F(DistributionTest, ThreadedQueriesAgreeWithOneThread)
+{
+    std::vector<float> v, h;
+    for (int i = 0; i <= 36; ++i) v.push_back(5.0f * i);
+    for (int j = 0; j < 72; ++j) h.push_back(5.0f * j);
+    std::vector<std::vector<double>> f;
+    for (float hj : h) {
+        std::vector<double> column;
+        for (float vi : v) column.push_back(500 + 400 * std::cos(vi * M_PI / 180) + 50 * std::sin(hj * M_PI / 60));
+        f.push_back(column);
+    }
+    LightAround at(Make(v, h, f));
+    std::vector<Direction> directions;
+    for (int k = 0; k < 4000; ++k) directions.emplace_back(0.045 * k, 0.37 * k);
+    std::vector<float> expected;
+    for (const auto& d : directions) expected.push_back(at(d.d));
+
+    constexpr int kThreads = 8;
+    std::vector<int> mismatches(kThreads, 0);
+    std::vector<std::thread> threads;
+    for (int t = 0; t < kThreads; ++t)
+        threads.emplace_back([&, t] {
+            for (int round = 0; round < 20; ++round)
+                for (size_t k = t; k < directions.size(); k += 3)
+                    if (VekLight_GetGeneralLightEnergy(&at.light, directions[k].d) != expected[k]) ++mismatches[t];
+        });
+    for (auto& thread : threads) thread.join();
+    for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
+}

@@ -1,0 +1,94 @@
+// light_test_support.h - what the lights tests share: directions from
+// photometric angles, host streams over text, files written on the fly, and
+// a light made around a distribution.
+#pragma once
+
+#include <cmath>
+#include <fstream>
+#include <stdexcept>
+#include <string>
+
+#include "support/test_support.h"
+
+namespace lighttest {
+
+constexpr float kIdentity[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+
+inline std::string OwnIes(const std::string& name) { return std::string(VEK_TEST_DATA_DIR) + "/ies-own/" + name; }
+
+// The unit direction with vertical angle v (from +z) and azimuth h (from +x
+// toward +y), in degrees.
+struct Direction {
+    float d[3];
+    Direction(double v, double h)
+    {
+        const double r = M_PI / 180.0;
+        d[0] = static_cast<float>(std::sin(v * r) * std::cos(h * r));
+        d[1] = static_cast<float>(std::sin(v * r) * std::sin(h * r));
+        d[2] = static_cast<float>(std::cos(v * r));
+    }
+};
+
+// A general light around a distribution record, in the identity frame
+// unless a matrix is given.
+struct LightAround {
+    _VekGeneralLight light{};
+    explicit LightAround(_VekGeneralLightData* data, const float* orientation = kIdentity)
+    {
+        for (int k = 0; k < 16; ++k) light.orientation[k] = orientation[k];
+        light.data = data;
+    }
+    float operator()(double v, double h) { return VekLight_GetGeneralLightEnergy(&light, Direction(v, h).d); }
+    float operator()(const float* direction) { return VekLight_GetGeneralLightEnergy(&light, direction); }
+};
+
+// A host stream over a text. At its end it sends the end byte 0xFF, or,
+// when endless, the filler for ever; with throwAfter >= 0 it throws once
+// that many characters have been read.
+class TextStream : public stream_interface {
+public:
+    explicit TextStream(std::string text, const char* name = "text stream") : text_(std::move(text)), name_(name) {}
+
+    std::string filler;          // sent after the text instead of the end byte, when not empty
+    long throwAfter = -1;
+    long reads = 0;              // read calls so far
+
+    long read(char* buffer, long mode) override
+    {
+        if (throwAfter >= 0 && reads >= throwAfter) throw std::runtime_error("stream broke");
+        const size_t k = static_cast<size_t>(reads++);
+        if (k < text_.size())
+            *buffer = text_[k];
+        else if (!filler.empty())
+            *buffer = filler[(k - text_.size()) % filler.size()];
+        else
+            *buffer = static_cast<char>(0xFF);
+        return 1;
+    }
+    const char* name() override { return name_; }
+
+private:
+    std::string text_;
+    const char* name_;
+};
+
+inline _VekGeneralLightData* ReadText(const std::string& text)
+{
+    TextStream stream(text);
+    return static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(&stream));
+}
+
+inline std::string ReadWhole(const std::string& path)
+{
+    std::ifstream in(path, std::ios::binary);
+    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
+}
+
+inline std::string WriteTemp(const std::string& name, const std::string& text)
+{
+    const std::string path = vektest::TempDir() + "/" + name;
+    std::ofstream(path, std::ios::binary) << text;
+    return path;
+}
+
+}  // namespace lighttest
