@@ -124,7 +124,7 @@ TEST_F(Environment, HostileElementsAreLeftOutAndTheRestStillWorks)
     VekIntersection_RegisterSurface(nullptr);
     EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_INVALID_VALUE);
     TestAreaLight unmarked;
-    VekIntersection_RegisterArealight(reinterpret_cast<VekAreaLight*>(&unmarked));
+    VekIntersection_RegisterArealight(&unmarked);
     EXPECT_STREQ(VekMain_GetWarningString(), "VekIntersection_RegisterArealight");
     RegisterAll();
     VekIntersection_PrepareEnvironment();
