@@ -8,23 +8,36 @@
 // then queries from ray threads, each with its own thread number stored by
 // VekMain_SetThreadNumber; finally VekIntersection_End.
 //
-// Queries allocate nothing, take no lock and check nothing: calling them
-// outside a prepared environment, or with a thread number not below
-// threadCount, is a host error.
+// Queries allocate nothing and take no lock. Outside a prepared environment,
+// or from a thread number not below the threadCount in force at preparation,
+// they find nothing (hit queries 0, searches (1, 1, 1)) and touch nothing;
+// both are host errors. Raytrace, MultiRaytrace and the searches start from
+// the origin's cell: an origin outside the scene boundary finds nothing.
+// Each thread writes only its own ray counter, its own entry of the faces'
+// ray marks and its own row of the occluder cache.
 #pragma once
 
 #include "VekFace.h"
 
 // Environment ----------------------------------------------------------------
+// Starts collecting a new environment; one left open is ended first.
 VEK_API void VekIntersection_Initialize();
 // Registers one surface face; a billboard becomes a view copy (hit by hit
-// queries) and a shadow copy (seen by shadow searches).
+// queries) and a shadow copy (seen by shadow searches), each with ray marks
+// of its own, owned by the environment. A null surface, or one without ray
+// marks, is refused with VEK_WARNING_INVALID_VALUE.
 VEK_API void VekIntersection_RegisterSurface(VekSurface* surface);
+// Registers an area light the host has prepared as a face (corners, normal,
+// plane, bounds, ray marks; Type() non-zero). Refused like a surface.
 VEK_API void VekIntersection_RegisterArealight(VekAreaLight* light);
-// Builds the grid over everything registered (at least one element) and
-// publishes the scene boundary in g_mainStatusTable.
+// Builds the grid over everything registered and publishes the scene
+// boundary (the scene box with a margin) in g_mainStatusTable. Elements whose
+// bounds are not finite are left out. A second call replaces the grid (a
+// reset of the occluder cache must follow). Memory exhaustion reaches the
+// caller as std::bad_alloc.
 VEK_API void VekIntersection_PrepareEnvironment();
-// Releases the billboard copies and the grids.
+// Releases the billboard copies and the grids; registered surfaces and area
+// lights stay the host's.
 VEK_API void VekIntersection_End();
 
 // Hit queries: 1 and hit filled when a face was hit, else 0 (hit unchanged).
@@ -60,7 +73,10 @@ VEK_API CG::vec3<float> VekIntersection_SearchDirection(const CG::vec3<float>& o
 VEK_API CG::vec3<float> VekIntersection_SearchDirectionForSkyLight(const CG::vec3<float>& origin,
                                                                    const CG::vec3<float>& direction,
                                                                    const VekFace* skip, long light, long thread);
-// Sizes the occluder cache for lights lights and forgets every cached occluder.
+// Sizes the occluder cache for lights lights and forgets their cached
+// occluders. A search whose light is negative or not below that count runs
+// without the cache (same answer). Raises VEK_ERROR_MEMORY when the cache
+// cannot be sized, keeping the previous one.
 VEK_API void VekIntersection_Reset(long lights);
 VEK_API void VekIntersection_SkyLightReset(long lights);
 

@@ -1,0 +1,206 @@
+// transmission.cpp - transmission searches: how much light passes along a
+// segment or half-line towards a light, through transparent materials and
+// transparency (second) maps, and the per-light occluder cache.
+//
+// A search first re-tests the face that last stopped a ray of the same light
+// on the same thread (shadow rays come in coherent runs, so this often ends
+// it with one test), then walks the grid like the hit queries, multiplying
+// the factor of every face met once per ray; an opaque face ends it.
+#include <algorithm>
+#include <climits>
+#include <new>
+
+#include "VekAttribute.h"
+#include "VekIntersection.h"
+#include "VekMap.h"
+#include "VekSurface.h"
+#include "core/checked.h"
+#include "core/report.h"
+#include "core/threads.h"
+#include "intersection/environment.h"
+#include "intersection/face_tests.h"
+#include "intersection/walk.h"
+
+namespace vek {
+namespace {
+
+// A factor whose components sum below this is opaque.
+constexpr float kOpaqueSum = 1e-10f;
+// Turns a byte into [0, 1].
+constexpr float kByteToUnit = 0.003921568f;
+// The segment of VekIntersection_Search excludes both ends.
+constexpr float kSegmentStart = 1e-5f;
+constexpr float kSegmentEnd = 0.99999f;
+// Occluder-cache rows are padded to whole cache lines (8 pointers), so no two
+// threads write the same line.
+constexpr int32_t kCacheLine = 8;
+
+const CG::vec3<float> kClear(1.0f, 1.0f, 1.0f);
+const CG::vec3<float> kBlocked(0.0f, 0.0f, 0.0f);
+
+// The second map's texel at the hit point, as a factor blended with the
+// attribute's transparency.
+CG::vec3<float> MapFactor(VekSurface& s, const VekAttribute& a, CG::vec3<float> point)
+{
+    _VekMap* map = a.map2;
+    // 1. The texel.
+    const unsigned char* texel = VekMap_GetMapColor(point, s.vertexCount, s.vertex, s.mapCoord, s.normal, map);
+    // 2. Alpha from a fourth channel, and 3. the colour (grey repeated).
+    const float alpha = map->components >= 4 ? static_cast<float>(texel[3]) * kByteToUnit : 1.0f;
+    CG::vec3<float> m = map->components < 3
+                            ? CG::vec3<float>(texel[0], texel[0], texel[0])
+                            : CG::vec3<float>(texel[0], texel[1], texel[2]);
+    // 4. Inverted on request, and 5. to [0, 1].
+    if (a.map2Invert) m = CG::vec3<float>(255.0f - m.x, 255.0f - m.y, 255.0f - m.z);
+    m *= kByteToUnit;
+    // 6. Blended into the transparency.
+    return VekMap_BlendMapColor(a.map2BlendMode, alpha, a.map2BlendRatio, a.transparency, m, 1.0f);
+}
+
+// A second map the lookup can read: named by the attribute and holding an
+// image. Without one the attribute's transparency stands alone.
+bool HasReadableMap2(const VekAttribute& a)
+{
+    const _VekMap* map = a.map2;
+    return (a.mapFlags & VEK_MAP_2) && map && map->pixels && map->width > 0 && map->height > 0 &&
+           map->components > 0;
+}
+
+struct TransmissionVisitor {
+    const RayQuery& q;
+    const VekFace* skip;
+    const VekFace* skip2;
+    uint32_t ray;
+    int thread;
+    const VekFace** cacheSlot;  // null when the light has no row in the cache
+    CG::vec3<float> factor = kClear;
+
+    // The factor of a face hit at point; false when it stops the light.
+    bool Attenuate(VekFace& f, const CG::vec3<float>& point)
+    {
+        VekSurface& s = static_cast<VekSurface&>(f);
+        const VekAttribute* a = s.attribute;
+        // 1. Plain transparency; a face without a material is opaque.
+        if (!a || !HasReadableMap2(*a)) {
+            const CG::vec3<float> tr = a ? a->transparency : kBlocked;
+            if (tr.x + tr.y + tr.z < kOpaqueSum) {
+                if (cacheSlot) *cacheSlot = &f;
+                return false;
+            }
+            factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
+            return true;
+        }
+        // 2. The second map; a texel that stops everything is not cached
+        //    (the next ray may meet another texel of the same face).
+        const CG::vec3<float> m = MapFactor(s, *a, point);
+        if (m.x + m.y + m.z < kOpaqueSum) return false;
+        factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
+        return true;
+    }
+
+    bool VisitFaces(const CellEntry* it, const CellEntry* end)
+    {
+        for (; it != end; ++it) {
+            if (it->item & kItemNotSurface) continue;
+            VekFace& f = *ItemFace(it->item);
+            if (&f == skip || &f == skip2 || (f.flags & VEK_FACE_NO_SHADOW)) continue;
+            uint32_t& mark = it->marks[thread];
+            if (mark == ray) continue;
+            float t;
+            CG::vec3<float> point;
+            if (IntersectFace(f, q.origin, q.direction, q.tMin, q.tMax, t, point) && !Attenuate(f, point)) {
+                factor = kBlocked;
+                return false;
+            }
+            mark = ray;
+        }
+        return true;
+    }
+    bool Continue(float) const { return true; }
+};
+
+CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3<float>& direction,
+                                   const VekFace* skip, const VekFace* skip2, float tMin, float tMax, long light,
+                                   long thread)
+{
+    Environment& env = CurrentEnvironment();
+    VekGrid* grid = env.topGrid.get();
+    if (!grid || static_cast<unsigned long>(thread) >= static_cast<unsigned long>(env.threadLimit)) return kClear;
+    const int t = static_cast<int>(thread);
+    // 1. The ray number.
+    const RayQuery q{origin, direction, tMin, tMax};
+    TransmissionVisitor visitor{q, skip, skip2, NextRayNumber(*grid, t), t, nullptr};
+    // 2. The light's cached occluder is tried first. A light without a row
+    //    in the cache (beyond the last reset) searches without one.
+    if (light >= 0 && light < grid->occluderCacheLights) {
+        const VekFace** slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
+        visitor.cacheSlot = slot;
+        if (const VekFace* cached = *slot) {
+            uint32_t& mark = cached->rayNumbers[t];
+            if (mark != visitor.ray) {
+                if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
+                    return kBlocked;
+                mark = visitor.ray;
+            }
+            *slot = nullptr;
+        }
+    }
+    // 3.-6. The walk from the origin.
+    WalkGrid(*grid, q, false, visitor);
+    return visitor.factor;
+}
+
+void ResetCache(long lights, const char* name)
+{
+    VekGrid* grid = CurrentEnvironment().topGrid.get();
+    if (!grid || lights <= 0) return;
+    // 1. Room for more lights: a new cache, rows padded to cache lines.
+    if (lights > grid->occluderCacheLights) {
+        uint64_t stride = 0, slots = 0, bytes = 0;
+        const bool fits = lights <= INT32_MAX - kCacheLine &&
+                          CheckedMul((static_cast<uint64_t>(lights) + kCacheLine - 1) / kCacheLine, kCacheLine, stride) &&
+                          CheckedMul(stride, VEK_MAX_THREADS, slots) && CheckedMul(slots, sizeof(const VekFace*), bytes);
+        if (!fits) Fail(VEK_ERROR_MEMORY, name);
+        try {
+            grid->occluderCache.assign(slots, nullptr);
+        } catch (const std::bad_alloc&) {
+            Fail(VEK_ERROR_MEMORY, name);
+        }
+        grid->occluderCacheLights = static_cast<int32_t>(lights);
+        grid->occluderCacheStride = static_cast<int32_t>(stride);
+        return;
+    }
+    // 2. Otherwise the rows of lights 0 .. lights - 1 are forgotten.
+    for (int thread = 0; thread < VEK_MAX_THREADS; ++thread) {
+        const VekFace** row = &grid->occluderCache[static_cast<size_t>(thread) * grid->occluderCacheStride];
+        std::fill(row, row + lights, nullptr);
+    }
+}
+
+}  // namespace
+}  // namespace vek
+
+CG::vec3<float> VekIntersection_Search(const CG::vec3<float>& origin, const CG::vec3<float>& toTarget,
+                                       const VekFace* skip, const VekFace* skip2, long light)
+{
+    return vek::SearchTransmission(origin, toTarget, skip, skip2, vek::kSegmentStart, vek::kSegmentEnd, light,
+                                   vek::CurrentThreadNumber());
+}
+
+CG::vec3<float> VekIntersection_SearchDirection(const CG::vec3<float>& origin, const CG::vec3<float>& direction,
+                                                const VekFace* skip, long light)
+{
+    return vek::SearchTransmission(origin, direction, skip, nullptr, vek::kSegmentStart, vek::kNoHit, light,
+                                   vek::CurrentThreadNumber());
+}
+
+CG::vec3<float> VekIntersection_SearchDirectionForSkyLight(const CG::vec3<float>& origin,
+                                                           const CG::vec3<float>& direction, const VekFace* skip,
+                                                           long light, long thread)
+{
+    return vek::SearchTransmission(origin, direction, skip, nullptr, vek::kSegmentStart, vek::kNoHit, light, thread);
+}
+
+void VekIntersection_Reset(long lights) { vek::ResetCache(lights, "VekIntersection_Reset"); }
+
+void VekIntersection_SkyLightReset(long lights) { vek::ResetCache(lights, "VekIntersection_SkyLightReset"); }

@@ -1,0 +1,111 @@
+// Hit queries: culling, picking from outside, the all-hits limit, ray marks
+// and the statistics getters.
+#include <cstring>
+
+#include "intersection/intersection_fixture.h"
+
+namespace ixtest {
+namespace {
+
+// Five parallel squares facing +z at z = 1..5 over [0, 4]^2, and a floor far
+// below that widens the grid.
+class Queries : public IntersectionTest {
+protected:
+    void SetUp() override
+    {
+        IntersectionTest::SetUp();
+        Attribute("half", V3(0.5f, 0.5f, 0.5f));
+        for (int i = 1; i <= 5; ++i) {
+            const float z = static_cast<float>(i);
+            layers_.push_back(Polygon({V3(0, 0, z), V3(4, 0, z), V3(4, 4, z), V3(0, 4, z)}, "half"));
+        }
+        Polygon({V3(-50, -50, -20), V3(50, -50, -20), V3(50, 50, -20), V3(-50, 50, -20)}, "half");
+        Prepare();
+    }
+    std::vector<VekSurface*> layers_;
+};
+
+TEST_F(Queries, CullingIgnoresFacesSeenFromTheSideTheirNormalsPointAway)
+{
+    // The squares face +z: a ray going down arrives against their normals,
+    // a ray going up sees their backs.
+    HitInfo hit{};
+    ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 10), V3(0, 0, -1), hit, 1e-6f, 1), 1);
+    EXPECT_EQ(hit.face, layers_[4]);
+    EXPECT_FLOAT_EQ(hit.t, 5.0f);
+    EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 1), 0);
+    ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 1);
+    EXPECT_EQ(hit.face, layers_[0]);
+    // tMin moves the start; the skip face is ignored.
+    ASSERT_EQ(VekIntersection_Raytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, hit, 2.0f, 0), 1);
+    EXPECT_EQ(hit.face, layers_[2]);
+    ASSERT_EQ(VekIntersection_Raytrace(V3(1, 1, 0.5f), V3(0, 0, 1), layers_[0], hit, 1e-6f, 0), 1);
+    EXPECT_EQ(hit.face, layers_[1]);
+}
+
+TEST_F(Queries, PickStartsOutsideTheSceneAndFollowsTheDisplaysCullBit)
+{
+    HitInfo hit{};
+    g_mainValueTable.displayFlags |= VEK_DISPLAY_CULL;
+    ASSERT_EQ(VekIntersection_Pick(V3(1, 1, 1000), V3(0, 0, -1), hit), 1);
+    EXPECT_EQ(hit.face, layers_[4]);
+    EXPECT_FLOAT_EQ(hit.t, 995.0f);
+    EXPECT_EQ(VekIntersection_Pick(V3(1, 1, -1000), V3(0, 0, 1), hit), 0);
+    g_mainValueTable.displayFlags &= ~VEK_DISPLAY_CULL;
+    ASSERT_EQ(VekIntersection_Pick(V3(1, 1, -1000), V3(0, 0, 1), hit), 1);
+    EXPECT_FLOAT_EQ(hit.t, 980.0f);
+    // A ray that passes beside the scene box.
+    EXPECT_EQ(VekIntersection_Pick(V3(1000, 1000, 1000), V3(0, 0, -1), hit), 0);
+}
+
+TEST_F(Queries, MultiRaytraceStopsRecordingAtMaxHits)
+{
+    HitInfo hits[8];
+    for (long n : {0L, 2L, 8L}) {
+        std::memset(hits, 0xab, sizeof hits);
+        ASSERT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, n, hits, 1e-6f),
+                  std::min<long>(n, 5));
+        for (long i = 0; i < std::min<long>(n, 5); ++i) EXPECT_EQ(hits[i].reserved[0], 0);
+    }
+    // Downwards the floor counts too; skip leaves one out.
+    EXPECT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 4.5f), V3(0, 0, -1), nullptr, 8, hits, 1e-6f), 5);
+    EXPECT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 4.5f), V3(0, 0, -1), layers_[3], 8, hits, 1e-6f), 4);
+    EXPECT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 4.5f), V3(0, 0, -1), nullptr, 8, nullptr, 1e-6f), 0);
+}
+
+TEST_F(Queries, EachQueryTakesTheThreadsNextRayNumberAndMarksTheFacesItMeets)
+{
+    HitInfo hit{};
+    const uint32_t before = layers_[0]->rayNumbers[0];
+    VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0);
+    const uint32_t ray = layers_[0]->rayNumbers[0];
+    EXPECT_NE(ray, before);
+    // A face already marked with the next ray number counts as dealt with.
+    layers_[0]->rayNumbers[0] = ray + 1;
+    ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 1);
+    EXPECT_EQ(hit.face, layers_[1]);
+    EXPECT_EQ(layers_[1]->rayNumbers[0], ray + 1);
+    // A thread number beyond threadCount finds nothing and marks nothing.
+    VekMain_SetThreadNumber(5);
+    EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 0);
+    EXPECT_EQ(VekIntersection_SearchDirectionForSkyLight(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, 0, -1), V3(1, 1, 1));
+    VekMain_SetThreadNumber(0);
+}
+
+TEST_F(Queries, StatisticsAreZero)
+{
+    long a = 1, b = 1, c = 1, d = 1;
+    float ratio = 1;
+    VekIntersection_SetCullface(1);
+    VekIntersection_GetClocksValues(a, b, ratio, c, d);
+    EXPECT_EQ(std::vector<long>({a, b, c, d}), std::vector<long>({0, 0, 0, 0}));
+    EXPECT_EQ(ratio, 0.0f);
+    a = b = c = d = 1;
+    ratio = 1;
+    VekIntersection_GetClocksValues2(a, b, ratio, c, d);
+    EXPECT_EQ(std::vector<long>({a, b, c, d}), std::vector<long>({0, 0, 0, 0}));
+    EXPECT_EQ(ratio, 0.0f);
+}
+
+}  // namespace
+}  // namespace ixtest
