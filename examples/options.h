@@ -1,0 +1,30 @@
+// options.h - the example's command line.
+#pragma once
+
+#include <cstdio>
+#include <string>
+
+namespace example {
+
+struct Options {
+    std::string outputDir = "vek-example-output";  // created when missing
+    int width = 640;                               // rendered picture, pixels
+    int height = 480;
+    int threads = 0;                               // 0: one per processor
+    std::string iesPath;                           // empty: the example's own downlight
+    bool help = false;
+};
+
+// Limits of the options, checked by ParseOptions.
+constexpr int kMinImageSize = 16;
+constexpr int kMaxImageSize = 4096;
+constexpr int kMaxThreads = 64;  // the library's limit on ray threads
+
+// Fills options from the arguments. False, with a message naming the
+// offending argument in error, for an unknown option, a missing or
+// malformed value or a value out of range.
+bool ParseOptions(int argc, char** argv, Options& options, std::string& error);
+
+void PrintUsage(std::FILE* out, const char* program);
+
+}  // namespace example
