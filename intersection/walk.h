@@ -120,7 +120,6 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
     //    parameter, the lower axis goes first), then the leaving crossing.
     //    Crossings never decrease, so those taken are a prefix, found by a
     //    binary search over the block's places.
-    
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
