@@ -42,9 +42,9 @@ struct CellEntry {
 constexpr int32_t kCrowdedCell = 64;
 // Cells per axis at most, in every grid, and lattice steps per face edge.
 constexpr int32_t kMaxResolution = 350;
-// Cells are grouped in blocks of 8 x 8 x 8 (cell coordinate >> 3); a walk
+// Cells are grouped in blocks of 16 x 16 x 16 (cell coordinate >> 4); a walk
 // crosses an empty block in one move.
-constexpr int kBlockShift = 3;
+constexpr int kBlockShift = 4;
 
 class VekGrid;
 

@@ -11,7 +11,7 @@
 //   bool Continue(float tCur)
 //       asked before each step with the parameter at which the next cell is
 //       entered; false ends the walk of this grid (an early stop).
-// Departures from the textbook: an empty block of 8 x 8 x 8 cells is crossed
+// Departures from the textbook: an empty block of 16 x 16 x 16 cells is crossed
 // in one move that leaves the walk exactly where single steps would; a
 // clipped walk clamps its entry cell into the grid, and a walk ends at its exact exit or as soon as a cell
 // coordinate leaves its grid, so no cell outside the arrays is ever read,
@@ -85,32 +85,32 @@ inline int NearestAxis(const float t[3])
 }
 
 // Crosses the empty block that holds the current cell in one move. The walk
-// state afterwards is exactly what single steps through the block leave
-// (each axis's crossings are summed one by one, as single steps sum them),
-// and as no cell of the block holds anything, nothing is missed. Returns the
-// axis whose crossing left the block, or -1 when the walk ends inside it.
+// state afterwards is exactly what single steps through the block leave:
+// each axis's crossings are summed one by one, as single steps sum them, and
+// as no cell of the block holds anything, nothing is missed. The sums run as
+// straight chains of additions and the choices below are counts, not loops
+// that stop on data, so crossing a block costs few mispredicted branches.
+// Returns the axis whose crossing left the block, or -1 when the walk ends
+// inside it.
 template <class Visitor>
 int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], const int32_t step[3],
                     int32_t cell[3], float tExit, Visitor& visitor)
 {
-    constexpr int32_t kMask = (1 << kBlockShift) - 1;
-    // 1. Per axis, the parameters of its crossings up to the one that leaves
-    //    the block: crossing[i][k] for k < inside[i] stay in it.
+    constexpr int32_t kSide = 1 << kBlockShift;
+    constexpr int32_t kMask = kSide - 1;
+    // 1. Per axis, every crossing up to the farthest one a block can hold
+    //    (crossing[i][k] after k additions), and how many stay inside.
+    float crossing[3][kSide];
     int32_t inside[3];
-    float crossing[3][kMask + 2];
     for (int i = 0; i < 3; ++i) {
-        float t = tNext[i];
-        crossing[i][0] = t;
-        if (step[i] == 0) {
-            inside[i] = 0;
-            continue;
-        }
+        crossing[i][0] = tNext[i];
+        for (int k = 1; k < kSide; ++k) crossing[i][k] = crossing[i][k - 1] + tDelta[i];
         const int32_t c = cell[i];
-        const int32_t last = step[i] > 0 ? std::min(c | kMask, g.resolution[i] - 1) : (c & ~kMask);
-        inside[i] = (last - c) * step[i];
-        for (int32_t k = 1; k <= inside[i]; ++k) crossing[i][k] = t = t + tDelta[i];
+        inside[i] = step[i] == 0 ? 0 : (step[i] > 0 ? std::min(c | kMask, g.resolution[i] - 1) - c : c & kMask);
     }
-    // 2. The first to leave, with the checks a single step makes.
+    // 2. The first to leave, with the checks a single step makes. Parameters
+    //    only grow along the walk, so checks that pass here pass for every
+    //    crossing inside the block too.
     const float leave[3] = {crossing[0][inside[0]], crossing[1][inside[1]], crossing[2][inside[2]]};
     const int a = NearestAxis(leave);
     const float tCur = leave[a];
@@ -118,10 +118,17 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
     if (!visitor.Continue(tCur)) return -1;
     // 3. The other axes take their crossings before it (at the same
     //    parameter, the lower axis goes first), then the leaving crossing.
+    //    Crossings never decrease, so those taken are a prefix, found by a
+    //    binary search over the block's places.
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
+        const bool tieGoesFirst = i < a;
+        auto taken = [&](int32_t k) {
+            const float t = crossing[i][k];
+            return k < inside[i] && (t < tCur || (tieGoesFirst && t == tCur));
+        };
         int32_t m = 0;
-        while (m < inside[i] && (crossing[i][m] < tCur || (i < a && crossing[i][m] == tCur))) ++m;
+        for (int32_t width = kSide / 2; width >= 1; width /= 2) m += taken(m + width - 1) ? width : 0;
         tNext[i] = crossing[i][m];
         cell[i] += m * step[i];
     }
