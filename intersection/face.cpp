@@ -126,17 +126,5 @@ bool VekFace::CalcWeight(const CG::vec3<float>& p, CG::vec3<float>& weights) con
 CG::vec3<float> VekFace::InterpolateParam(bool half, const CG::vec3<float>* values,
                                           const CG::vec3<float>& weights) const
 {
-    int a = 0, b = 1, c = 2;
-    if (vertexCount == 4) {
-        if (half) {
-            c = 3;
-        } else {
-            a = 2;
-            b = 3;
-            c = 1;
-        }
-    }
-    return CG::vec3<float>(weights.x * values[a].x + weights.y * values[b].x + weights.z * values[c].x,
-                           weights.x * values[a].y + weights.y * values[b].y + weights.z * values[c].y,
-                           weights.x * values[a].z + weights.y * values[b].z + weights.z * values[c].z);
+    return vek::InterpolateCorners(vertexCount, half, values, weights);
 }

@@ -66,4 +66,24 @@ inline bool IntersectFace(const VekFace& f, const CG::vec3<float>& origin, const
     return HitPlane(f, origin, direction, tMin, tMax, t, point) && InsideFace(f, point);
 }
 
+// w0 a + w1 b + w2 c over the three corners that barycentric weights refer
+// to: 0, 1, 2 of a triangle; 0, 1, 3 (half) or 2, 3, 1 of a quadrilateral.
+inline CG::vec3<float> InterpolateCorners(int32_t vertexCount, bool half, const CG::vec3<float>* values,
+                                          const CG::vec3<float>& w)
+{
+    int a = 0, b = 1, c = 2;
+    if (vertexCount == 4) {
+        if (half) {
+            c = 3;
+        } else {
+            a = 2;
+            b = 3;
+            c = 1;
+        }
+    }
+    return CG::vec3<float>(w.x * values[a].x + w.y * values[b].x + w.z * values[c].x,
+                           w.x * values[a].y + w.y * values[b].y + w.z * values[c].y,
+                           w.x * values[a].z + w.y * values[b].z + w.z * values[c].z);
+}
+
 }  // namespace vek

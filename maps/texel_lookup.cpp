@@ -10,14 +10,11 @@
 #include <cmath>
 
 #include "VekMap.h"
+#include "intersection/face_tests.h"
 #include "maps/texel.h"
 
 namespace vek {
 namespace {
-
-// The axes kept by the projection that drops axis m: u = m + 1, v = m + 2 (mod 3).
-constexpr int kAxisU[3] = {1, 2, 0};
-constexpr int kAxisV[3] = {2, 0, 1};
 
 // Axis of the largest |normal| component; a tie goes to the later axis.
 int ProjectionAxis(const CG::vec3<float>& normal)
@@ -69,20 +66,7 @@ void CalcMapWeights(const CG::vec3<float>& point, long vertexCount, const CG::ve
 CG::vec3<float> InterpolateMapCoord(long vertexCount, const CG::vec3<float>& weights, bool half,
                                     const CG::vec3<float>* mapCoords)
 {
-    int a = 0, b = 1, c = 2;
-    if (vertexCount == 4) {
-        if (half) {
-            c = 3;
-        } else {
-            a = 2;
-            b = 3;
-            c = 1;
-        }
-    }
-    const CG::vec3<float>* T = mapCoords;
-    CG::vec3<float> coord;
-    for (int i = 0; i < 3; ++i) coord[i] = weights.x * T[a][i] + weights.y * T[b][i] + weights.z * T[c][i];
-    return coord;
+    return InterpolateCorners(vertexCount == 4 ? 4 : 3, half, mapCoords, weights);
 }
 
 namespace {
