@@ -4,7 +4,6 @@
 #include <cstring>
 #include <string>
 
-#include "support/log_capture.h"
 #include "support/test_support.h"
 
 using vektest::CaptureLog;
