@@ -69,20 +69,6 @@ TEST_F(LibraryTest, LongAndNullNamesAreCutOrEmpty)
     EXPECT_STREQ(VekMain_GetWarningString(), "");
 }
 
-TEST_F(LibraryTest, CodeNameTables)
-{
-    const char* errors[] = {"VEK_ERROR_NONE",          "VEK_ERROR_GENERAL",     "VEK_ERROR_INVALID_VALUE",
-                            "VEK_ERROR_INVALID_NAME",  "VEK_ERROR_MEMORY",      "VEK_ERROR_FAIL_OPEN_FILE",
-                            "VEK_ERROR_NO_SURFACE_EXISTS", "VEK_ERROR_RESERVED", "VEK_ERROR_FAIL_SAVE_FILE",
-                            "VEK_ERROR_FAIL_LOAD_FILE"};
-    const char* warnings[] = {"VEK_WARNING_NONE",          "VEK_WARNING_GENERAL",
-                              "VEK_WARNING_OUT_OF_RANGE",  "VEK_WARNING_INVALID_VALUE",
-                              "VEK_WARNING_BAD_SHAPE",     "VEK_WARNING_DUPLICATE_POSITION",
-                              "VEK_WARNING_FAIL_READ_IMAGE", "VEK_WARNING_FAIL_READ_GENERAL_LIGHT"};
-    for (int i = 0; i < VEK_ERROR_COUNT; ++i) EXPECT_STREQ(g_errorStringTable[i], errors[i]);
-    for (int i = 0; i < VEK_WARNING_COUNT; ++i) EXPECT_STREQ(g_warningStringTable[i], warnings[i]);
-}
-
 TEST_F(LibraryTest, LogFileLinesAreCodeNameTabNameNewline)
 {
     const std::string first = vektest::FreshTempPath("first.log");

@@ -35,8 +35,8 @@ std::vector<Triangle> RandomTriangles(unsigned seed, float range)
 TEST(VekTool, NormalizeInPlace)
 {
     // Lengths whose square under- or overflows a float still normalise; zero stays zero.
-    float v[4][3] = {{3, 4, 0}, {1e-30f, 0, 0}, {1e30f, -1e30f, 0}, {0, 0, 0}};
-    const float expected[4][3] = {{0.6f, 0.8f, 0}, {1, 0, 0}, {std::sqrt(0.5f), -std::sqrt(0.5f), 0}, {0, 0, 0}};
+    float v[4][3] = {{3, 4, 0}, {1e-30f, 0, 0}, {0, 1e30f, -1e30f}, {0, 0, 0}};
+    const float h = std::sqrt(0.5f), expected[4][3] = {{0.6f, 0.8f, 0}, {1, 0, 0}, {0, h, -h}, {0, 0, 0}};
     for (int i = 0; i < 4; ++i) {
         VekTool_Normalize(v[i], v[i]);
         for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(v[i][k], expected[i][k]) << i;

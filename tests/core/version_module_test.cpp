@@ -27,7 +27,6 @@ bool QueryBytes(const std::vector<uint8_t>& bytes, Version& version)
 
 // ELF64 header fields.
 constexpr size_t kSectionTableOffset = 0x28;
-constexpr size_t kSectionHeaderSize = 0x3A;
 constexpr size_t kSectionCount = 0x3C;
 constexpr size_t kNamesIndex = 0x3E;
 
@@ -78,13 +77,10 @@ TEST(VersionModule, DamagedElfGivesFalse)
         {"record renamed", header, vektest::Get32(original, header) + 1, 4},
         {"big-endian", 5, 2, 1},
         {"section table past the end", kSectionTableOffset, 0xFFFFFFFFFFFFFF00ull, 8},
-        {"section header size not 64", kSectionHeaderSize, 40, 2},
         {"section count huge", kSectionCount, 0xFFFF, 2},
-        {"name table index out of range", kNamesIndex, 0xFFFF, 2},
         {"name table size wraps", namesHeader + 32, 0xFFFFFFFFFFFFFFFFull, 8},
         {"record past the end", header + 24, 0x7FFFFFFFFFFFFFFFull, 8},
         {"record without file bytes", header + 4, 8, 4},
-        {"record cut short", header + 32, 16, 8},
     };
     Version v;
     ASSERT_TRUE(QueryBytes(original, v));

@@ -100,7 +100,6 @@ PeFile BuildPe(bool pe32Plus, const std::vector<PeResource>& resources)
 
     // Signature and COFF header: machine, one section, optional header size, DLL.
     const uint16_t optionalSize = pe32Plus ? 240 : 224;
-    pe.at.peHeader = b.size();
     b.insert(b.end(), {'P', 'E', 0, 0});
     Append16(b, pe32Plus ? 0x8664 : 0x14C);
     Append16(b, 1);
@@ -111,10 +110,10 @@ PeFile BuildPe(bool pe32Plus, const std::vector<PeResource>& resources)
     Append16(b, 0x2022);
 
     // Optional header: magic, 16 data directories (only the resource one set).
-    pe.at.optionalHeader = b.size();
+    const size_t optionalHeader = b.size();
     b.resize(b.size() + optionalSize, 0);
-    Put16(b, pe.at.optionalHeader, pe32Plus ? 0x20B : 0x10B);
-    const size_t directories = pe.at.optionalHeader + (pe32Plus ? 112 : 96);
+    Put16(b, optionalHeader, pe32Plus ? 0x20B : 0x10B);
+    const size_t directories = optionalHeader + (pe32Plus ? 112 : 96);
     Put32(b, directories - 4, 16);
     pe.at.resourceDirectoryEntry = directories + 2 * 8;
 

@@ -43,7 +43,7 @@ struct PeResource {
 
 // File offsets of the parts tests corrupt.
 struct PeLayout {
-    size_t peHeader, optionalHeader, sectionTable;
+    size_t sectionTable;
     size_t resourceDirectoryEntry;   // data directory 2: address, size
     size_t resourceSection, nameDirectory, languageDirectory, firstDataEntry, firstBlock;
 };
