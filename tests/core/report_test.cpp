@@ -80,6 +80,7 @@ TEST_F(LibraryTest, LogFileLinesAreCodeNameTabNameNewline)
     vektest::ExpectVekError(VEK_ERROR_MEMORY, [] { VekMain_Error(VEK_ERROR_MEMORY, Text("Ray")); });
     VekMain_Warning(99, Text("Odd"));   // outside its table: logged under GENERAL
     EXPECT_EQ(VekMain_GetWarning(), 99);
+    vektest::ExpectVekError(7, [] { VekMain_Error(7, Text("Seven")); });
     VekMain_SetLogFilePath(Text(second.c_str()));  // closes first, truncates second
     VekMain_Warning(VEK_WARNING_GENERAL, Text("ToSecond"));
     VekMain_SetLogFilePath(Text(""));
@@ -88,7 +89,8 @@ TEST_F(LibraryTest, LogFileLinesAreCodeNameTabNameNewline)
     EXPECT_EQ(FileText(first),
               "VEK_WARNING_OUT_OF_RANGE\tVekAttribute_SetReflectivity\n"
               "VEK_ERROR_MEMORY\tRay\n"
-              "VEK_WARNING_GENERAL\tOdd\n");
+              "VEK_WARNING_GENERAL\tOdd\n"
+              "VEK_ERROR_RESERVED\tSeven\n");
     EXPECT_EQ(FileText(second), "VEK_WARNING_GENERAL\tToSecond\n");
 
     // A path that cannot be opened raises error 5 and leaves logging off.

@@ -118,7 +118,15 @@ TEST(VersionPe, BlockPathsMatchAsTheSystemQueryDoes)
              tables.insert(tables.begin(), VersionNode{u"040704B0", 0, 1, {}, {vektest::StringNode(u"ProductVersion", u"6, 6, 6, 6")}});
          },
          true},
+        {"a value without its NUL is read up to its node's end",
+         [](VersionNode& t) {
+             auto& strings = t.children[0].children[0].children;
+             strings[1].value.resize(strings[1].value.size() - 2);
+             strings.push_back(vektest::StringNode(u"Comments", u"9"));
+         },
+         true},
         {"root key not exact", [](VersionNode& t) { t.key = u"vs_version_info"; }, false},
+        {"no Translation", [](VersionNode& t) { t.children.pop_back(); }, false},
         {"Translation names another code page", [](VersionNode& t) { t.children[1].children[0].value[2] = 0xE4; }, false},
         {"no ProductVersion", [](VersionNode& t) { t.children[0].children[0].children.pop_back(); }, false},
     };
