@@ -68,22 +68,11 @@ TEST_F(DistributionTest, BicubicAgainstIndependentPatches)
     for (size_t j = 0; j < h.size(); ++j)
         for (size_t i = 0; i < v.size(); ++i) EXPECT_NEAR(at(v[i], h[j]), f[j][i], tolerance) << v[i] << " " << h[j];
 
-    // Along grid lines: the spline through that line's values.
-    for (size_t j = 0; j < h.size(); ++j) {
-        reference::Spline s(Widen(v), f[j]);
-        for (double a = 1; a < 120; a += 3.5) EXPECT_NEAR(at(a, h[j]), s(a), tolerance) << a << " " << h[j];
-    }
-    for (size_t i = 1; i < v.size(); ++i) {
-        std::vector<double> row;
-        for (const auto& column : f) row.push_back(column[i]);
-        reference::Spline s(Widen(h), row);
-        for (double b = 1; b < 180; b += 4.5) EXPECT_NEAR(at(v[i], b), s(b), tolerance) << v[i] << " " << b;
-    }
-
-    // Inside the cells: the Hermite patch of the same slopes.
+    // Elsewhere, on grid lines and inside the cells: the Hermite patch whose
+    // slopes are those of the independent splines along each axis.
     reference::Bicubic patch(Widen(v), Widen(h), f);
-    for (double a = 2; a < 120; a += 7.3)
-        for (double b = 1; b < 180; b += 11.1) EXPECT_NEAR(at(a, b), patch(a, b), tolerance) << a << " " << b;
+    for (double a = 0; a < 120; a += 2.5)
+        for (double b = 0; b < 180; b += 5) EXPECT_NEAR(at(a, b), patch(a, b), tolerance) << a << " " << b;
 }
 
 TEST_F(DistributionTest, AzimuthIsThatOfTheProjection)
