@@ -71,22 +71,6 @@ TEST_F(MapTest, NoCoordinateOrFaceReadsOutsideTheImage)
     EXPECT_EQ(VekMap_GetMapColor(p, 3, line, T, normal, m), nullptr);
 }
 
-TEST_F(MapTest, TrianglePointsInterpolateTheCornerCoordinates)
-{
-    _VekMap* m = MakeMap("m", 8, 8, 1, maptest::PositionImage(8, 8, 1));
-    Vec V[3] = {Vec(0, 0, 5), Vec(2, 0, 5), Vec(0, 2, 5)};
-    // Corner coordinates on texel centres, so each corner finds its own texel.
-    Vec T[3] = {Vec(0.0625f, 0.0625f, 0), Vec(0.9375f, 0.0625f, 0), Vec(0.0625f, 0.9375f, 0)};
-    Vec normal(0, 0, -1);
-    const XY cornerTexels[3] = {XY(0, 0), XY(7, 0), XY(0, 7)};
-    for (int i = 0; i < 3; ++i) EXPECT_EQ(TexelXY(m, VekMap_GetMapColor(V[i], 3, V, T, normal, m)), cornerTexels[i]);
-    // The coordinate is affine in the point: (x, y) -> T0 + x/2 (T1 - T0) + y/2 (T2 - T0).
-    Vec p(0.5f, 1.1f, 5);
-    EXPECT_EQ(TexelXY(m, VekMap_GetMapColor(p, 3, V, T, normal, m)), XY(2, 4));  // (0.28125, 0.546875)
-    // Any count other than 4 is a triangle of the first three corners.
-    EXPECT_EQ(TexelXY(m, VekMap_GetMapColor(p, 7, V, T, normal, m)), XY(2, 4));
-}
-
 TEST_F(MapTest, QuadrilateralsUseTheHalfOnThePointsSideOfTheDiagonal)
 {
     _VekMap* m = MakeMap("m", 8, 8, 1, maptest::PositionImage(8, 8, 1));
