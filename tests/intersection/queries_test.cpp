@@ -1,5 +1,5 @@
-// Hit queries: culling, picking from outside, the all-hits limit and ray
-// marks.
+// Hit queries: picking from outside with the display's cull bit, the
+// all-hits limit and ray marks.
 #include <cstring>
 
 #include "intersection/intersection_fixture.h"

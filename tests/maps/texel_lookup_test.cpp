@@ -1,6 +1,7 @@
 // Texel lookup at a map coordinate and at a point of a face: wrap-around,
-// the limit at the image's end, hostile coordinates, barycentric weights of
-// triangles and quadrilaterals and the projection's tie rule.
+// the limit at the image's end, hostile coordinates, the quadrilateral's
+// halves and the projection's tie rule (triangle weights are the faces' own,
+// tested with them).
 #include <cfloat>
 #include <cmath>
 #include <limits>
