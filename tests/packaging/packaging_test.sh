@@ -20,7 +20,9 @@ step() { echo "== $*"; }
 # not from the build tree or the system.
 run_host() {
   local binary=$1
-  if ! ldd "$binary" | grep -q "libVekMain.so.* => $prefix/"; then
+  # grep reads all of ldd's output: with -q it could stop early, ldd would
+  # die of SIGPIPE and pipefail would count the pipeline as failed.
+  if ! ldd "$binary" | grep "libVekMain.so.* => $prefix/" >/dev/null; then
     echo "$binary does not load libVekMain from $prefix:" >&2
     ldd "$binary" >&2
     return 1
