@@ -8,63 +8,59 @@
 
 namespace {
 
-void Cross(const float a[3], const float b[3], const float c[3], double n[3])
-{
-    const double u[3] = {double(b[0]) - a[0], double(b[1]) - a[1], double(b[2]) - a[2]};
-    const double v[3] = {double(c[0]) - a[0], double(c[1]) - a[1], double(c[2]) - a[2]};
-    n[0] = u[1] * v[2] - u[2] * v[1];
-    n[1] = u[2] * v[0] - u[0] * v[2];
-    n[2] = u[0] * v[1] - u[1] * v[0];
-}
+struct Triangle {
+    float p[3][3];
+    double Edge(int i) const
+    {
+        const float* a = p[i];
+        const float* b = p[(i + 1) % 3];
+        return std::hypot(double(a[0]) - b[0], double(a[1]) - b[1], double(a[2]) - b[2]);
+    }
+};
 
-double Distance(const float a[3], const float b[3])
+// Random triangles with corners in [-range, range]^3.
+std::vector<Triangle> RandomTriangles(unsigned seed, float range)
 {
-    return std::sqrt((double(a[0]) - b[0]) * (double(a[0]) - b[0]) + (double(a[1]) - b[1]) * (double(a[1]) - b[1]) +
-                     (double(a[2]) - b[2]) * (double(a[2]) - b[2]));
+    std::mt19937 random(seed);
+    std::uniform_real_distribution<float> coordinate(-range, range);
+    std::vector<Triangle> out(200);
+    for (Triangle& t : out)
+        for (auto& corner : t.p)
+            for (float& x : corner) x = coordinate(random);
+    return out;
 }
 
 }  // namespace
 
 TEST(VekTool, NormalizeInPlace)
 {
-    float v[3] = {3, 4, 0};
-    VekTool_Normalize(v, v);
-    EXPECT_FLOAT_EQ(v[0], 0.6f);
-    EXPECT_FLOAT_EQ(v[1], 0.8f);
-    EXPECT_EQ(v[2], 0.0f);
-    // Lengths whose square under- or overflows a float still normalise.
-    float tiny[3] = {1e-30f, 0, 0};
-    float huge[3] = {1e30f, -1e30f, 0};
-    VekTool_Normalize(tiny, tiny);
-    VekTool_Normalize(huge, huge);
-    EXPECT_FLOAT_EQ(tiny[0], 1.0f);
-    EXPECT_FLOAT_EQ(huge[1], -std::sqrt(0.5f));
-    float zero[3] = {0, 0, 0};
-    VekTool_Normalize(zero, zero);
-    EXPECT_EQ(zero[0] + zero[1] + zero[2], 0.0f);
+    // Lengths whose square under- or overflows a float still normalise; zero stays zero.
+    float v[4][3] = {{3, 4, 0}, {1e-30f, 0, 0}, {0, 1e30f, -1e30f}, {0, 0, 0}};
+    const float h = std::sqrt(0.5f), expected[4][3] = {{0.6f, 0.8f, 0}, {1, 0, 0}, {0, h, -h}, {0, 0, 0}};
+    for (int i = 0; i < 4; ++i) {
+        VekTool_Normalize(v[i], v[i]);
+        for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(v[i][k], expected[i][k]) << i;
+    }
 }
 
 TEST(VekTool, PolygonNormalFollowsCornerOrder)
 {
-    std::mt19937 random(7);
-    std::uniform_real_distribution<float> coordinate(-10, 10);
-    for (int trial = 0; trial < 200; ++trial) {
-        float corners[3][3];
-        for (auto& c : corners)
-            for (float& x : c) x = coordinate(random);
-        double expected[3];
-        Cross(corners[0], corners[1], corners[2], expected);
-        const double length = std::sqrt(expected[0] * expected[0] + expected[1] * expected[1] + expected[2] * expected[2]);
+    for (Triangle t : RandomTriangles(7, 10)) {
+        const float* a = t.p[0];
+        const double u[3] = {double(t.p[1][0]) - a[0], double(t.p[1][1]) - a[1], double(t.p[1][2]) - a[2]};
+        const double v[3] = {double(t.p[2][0]) - a[0], double(t.p[2][1]) - a[1], double(t.p[2][2]) - a[2]};
+        const double n[3] = {u[1] * v[2] - u[2] * v[1], u[2] * v[0] - u[0] * v[2], u[0] * v[1] - u[1] * v[0]};
+        const double length = std::hypot(n[0], n[1], n[2]);
         if (length < 1e-3) continue;
         float normal[3], reversed[3];
-        VekTool_GetPolygonNormal(3, corners, normal);
-        float flipped[3][3] = {{corners[0][0], corners[0][1], corners[0][2]},
-                               {corners[2][0], corners[2][1], corners[2][2]},
-                               {corners[1][0], corners[1][1], corners[1][2]}};
+        float flipped[3][3] = {{a[0], a[1], a[2]},
+                               {t.p[2][0], t.p[2][1], t.p[2][2]},
+                               {t.p[1][0], t.p[1][1], t.p[1][2]}};
+        VekTool_GetPolygonNormal(3, t.p, normal);
         VekTool_GetPolygonNormal(3, flipped, reversed);
         for (int k = 0; k < 3; ++k) {
-            EXPECT_NEAR(normal[k], expected[k] / length, 1e-5);
-            EXPECT_NEAR(reversed[k], -expected[k] / length, 1e-5);
+            EXPECT_NEAR(normal[k], n[k] / length, 1e-5);
+            EXPECT_NEAR(reversed[k], -n[k] / length, 1e-5);
         }
     }
     // A square counter-clockwise seen from +z, and a degenerate polygon.
@@ -80,18 +76,11 @@ TEST(VekTool, PolygonNormalFollowsCornerOrder)
 TEST(VekTool, TriangleAreaMatchesHeron)
 {
     float a[3] = {0, 0, 0}, b[3] = {3, 0, 0}, c[3] = {0, 4, 0};
-    EXPECT_FLOAT_EQ(VekTool_GetTriangleArea(a, b, c), 6.0f);
     EXPECT_FLOAT_EQ(VekTool_GetTriangleArea(a, c, b), 6.0f);   // never negative
-    std::mt19937 random(11);
-    std::uniform_real_distribution<float> coordinate(-5, 5);
-    for (int trial = 0; trial < 200; ++trial) {
-        float p[3][3];
-        for (auto& q : p)
-            for (float& x : q) x = coordinate(random);
-        const double x = Distance(p[0], p[1]), y = Distance(p[1], p[2]), z = Distance(p[2], p[0]);
-        const double s = (x + y + z) / 2;
+    for (Triangle t : RandomTriangles(11, 5)) {
+        const double x = t.Edge(0), y = t.Edge(1), z = t.Edge(2), s = (x + y + z) / 2;
         const double heron = std::sqrt(std::max(0.0, s * (s - x) * (s - y) * (s - z)));
-        EXPECT_NEAR(VekTool_GetTriangleArea(p[0], p[1], p[2]), heron, 1e-3 * (1 + heron));
+        EXPECT_NEAR(VekTool_GetTriangleArea(t.p[0], t.p[1], t.p[2]), heron, 1e-3 * (1 + heron));
     }
 }
 
@@ -101,12 +90,9 @@ TEST(VekTool, TransformDirectionsUsesOpenGlElementOrder)
     // 4c + r), with a translation that directions must ignore.
     float m[16] = {0, 1, 0, 0, -1, 0, 0, 0, 0, 0, 1, 0, 5, 6, 7, 1};
     float directions[2][3] = {{1, 0, 0}, {0, 2, 3}};
+    const float expected[2][3] = {{0, 1, 0}, {-2, 0, 3}};
     float out[2][3];
     EXPECT_EQ(VekTool_TransformDirections(2, directions, m, out), 2);
-    EXPECT_FLOAT_EQ(out[0][0], 0);
-    EXPECT_FLOAT_EQ(out[0][1], 1);
-    EXPECT_FLOAT_EQ(out[0][2], 0);
-    EXPECT_FLOAT_EQ(out[1][0], -2);
-    EXPECT_FLOAT_EQ(out[1][1], 0);
-    EXPECT_FLOAT_EQ(out[1][2], 3);
+    for (int i = 0; i < 2; ++i)
+        for (int k = 0; k < 3; ++k) EXPECT_FLOAT_EQ(out[i][k], expected[i][k]);
 }

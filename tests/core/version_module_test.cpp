@@ -27,7 +27,6 @@ bool QueryBytes(const std::vector<uint8_t>& bytes, Version& version)
 
 // ELF64 header fields.
 constexpr size_t kSectionTableOffset = 0x28;
-constexpr size_t kSectionHeaderSize = 0x3A;
 constexpr size_t kSectionCount = 0x3C;
 constexpr size_t kNamesIndex = 0x3E;
 
@@ -35,13 +34,12 @@ constexpr size_t kNamesIndex = 0x3E;
 size_t SectionHeaderOf(const std::vector<uint8_t>& elf, const std::string& name)
 {
     const uint64_t table = vektest::Get32(elf, kSectionTableOffset);
-    const uint16_t count = vektest::Get16(elf, kSectionCount);
     const size_t names = table + 64 * vektest::Get16(elf, kNamesIndex);
     const uint64_t namesOffset = vektest::Get32(elf, names + 24);
-    for (size_t i = 0; i < count; ++i) {
+    for (size_t i = 0; i < vektest::Get16(elf, kSectionCount); ++i) {
         const size_t header = table + 64 * i;
-        const char* text = reinterpret_cast<const char*>(elf.data() + namesOffset + vektest::Get32(elf, header));
-        if (name == text) return header;
+        if (name == reinterpret_cast<const char*>(elf.data() + namesOffset + vektest::Get32(elf, header)))
+            return header;
     }
     return 0;
 }
@@ -50,36 +48,17 @@ size_t SectionHeaderOf(const std::vector<uint8_t>& elf, const std::string& name)
 
 TEST(VersionModule, OurModulesStateTheProjectVersion)
 {
-    const std::string files[] = {VEK_MAIN_FILE, VEK_TOOL_FILE, VEK_RES_FILE, VEK_BINARY_DIR "/lib/libVekMain.so"};
-    for (const std::string& file : files) {
-        SCOPED_TRACE(file);
-        Version v;
-        EXPECT_TRUE(Query(file, v));
-        EXPECT_EQ(v, kProjectVersion);
-    }
-}
-
-TEST(VersionModule, TheLoadedLibraryAnswersForItsOwnFile)
-{
-    // The file the loader mapped, as a host would find it.
+    // The file the loader mapped, as a host would find it, and each module as built.
     Dl_info info;
     ASSERT_NE(dladdr(reinterpret_cast<void*>(&VekMain_GetVersionInfo), &info), 0);
-    Version v;
-    EXPECT_TRUE(Query(info.dli_fname, v));
-    EXPECT_EQ(v, kProjectVersion);
-}
-
-TEST(VersionModule, ElfWithoutRecordGivesFalse)
-{
+    for (const std::string& file : {std::string(info.dli_fname), std::string(VEK_MAIN_FILE),
+                                    std::string(VEK_TOOL_FILE), std::string(VEK_RES_FILE)}) {
+        Version v;
+        EXPECT_TRUE(Query(file, v)) << file;
+        EXPECT_EQ(v, kProjectVersion) << file;
+    }
     Version v;
     EXPECT_FALSE(Query("/proc/self/exe", v));   // the test program: ELF, no record
-    std::vector<uint8_t> elf = vektest::ReadWholeFile(VEK_RES_FILE);
-    const size_t header = SectionHeaderOf(elf, ".vek_version");
-    ASSERT_NE(header, 0u);
-    // Renamed: the name now points one byte into ".vek_version".
-    vektest::Put32(elf, header, vektest::Get32(elf, header) + 1);
-    EXPECT_FALSE(QueryBytes(elf, v));
-    EXPECT_EQ(v, kUntouched);
 }
 
 TEST(VersionModule, DamagedElfGivesFalse)
@@ -95,28 +74,21 @@ TEST(VersionModule, DamagedElfGivesFalse)
         int bytes;
     };
     const Corruption corruptions[] = {
-        {"32-bit class", 4, 1, 1},
+        {"record renamed", header, vektest::Get32(original, header) + 1, 4},
         {"big-endian", 5, 2, 1},
         {"section table past the end", kSectionTableOffset, 0xFFFFFFFFFFFFFF00ull, 8},
-        {"section header size not 64", kSectionHeaderSize, 40, 2},
-        {"no sections", kSectionCount, 0, 2},
         {"section count huge", kSectionCount, 0xFFFF, 2},
-        {"name table index out of range", kNamesIndex, 0xFFFF, 2},
-        {"name table past the end", namesHeader + 24, 0xFFFFFFFFFFFF0000ull, 8},
         {"name table size wraps", namesHeader + 32, 0xFFFFFFFFFFFFFFFFull, 8},
         {"record past the end", header + 24, 0x7FFFFFFFFFFFFFFFull, 8},
-        {"record size wraps", header + 32, 0xFFFFFFFFFFFFFFFFull, 8},
         {"record without file bytes", header + 4, 8, 4},
-        {"record cut short", header + 32, 16, 8},
     };
     Version v;
     ASSERT_TRUE(QueryBytes(original, v));
     for (const Corruption& c : corruptions) {
-        SCOPED_TRACE(c.what);
         std::vector<uint8_t> elf = original;
         for (int i = 0; i < c.bytes; ++i) elf.at(c.at + i) = static_cast<uint8_t>(c.value >> (8 * i));
-        EXPECT_FALSE(QueryBytes(elf, v));
-        EXPECT_EQ(v, kUntouched);
+        EXPECT_FALSE(QueryBytes(elf, v)) << c.what;
+        EXPECT_EQ(v, kUntouched) << c.what;
     }
 }
 

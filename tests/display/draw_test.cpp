@@ -11,14 +11,7 @@ namespace {
 float EyeX(float px, float z) { return (px / (kWidth / 2.0f) - 1) * -z; }
 float EyeY(float py, float z) { return (py / (kHeight / 2.0f) - 1) * 0.75f * -z; }
 
-class DrawTest : public DisplayTest {
-protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        UsePbufferWindow();
-    }
-};
+using DrawTest = DisplayTest;
 
 TEST_F(DrawTest, FilledSurfacesOverTheClearedFrame)
 {
@@ -91,20 +84,37 @@ TEST_F(DrawTest, OutlinesBlackOverFilledSurfacesWhiteAlone)
     glGetIntegerv(GL_POLYGON_MODE, mode);
     EXPECT_EQ(mode[0], GL_FILL);
     EXPECT_FALSE(glIsEnabled(GL_POLYGON_OFFSET_LINE));
+
+    // Transparent outlines alone get no blended pass.
+    Restart();
+    MakeAttribute("glass", {1, 1, 1}, {0.5f, 0.5f, 0.5f});
+    MakeLeaningQuad("glass");
+    VekDisplay_SetMode(VEK_DISPLAY_WIRE | VEK_DISPLAY_TRANSPARENT);
+    DrawFrame();
+    EXPECT_TRUE(ColourNear(Pixel(10, 24), 1, 1, 1));
+    EXPECT_TRUE(ColourNear(Pixel(20, 24), 0, 0, 0));
 }
 
-TEST_F(DrawTest, CullingHidesSurfacesFacingAway)
+TEST_F(DrawTest, CullingHidesSurfacesFacingAwayOpaqueOrTransparent)
 {
+    // Without culling a transparent far side is blended like a near one.
     MakeAttribute("green", {0, 1, 0});
+    MakeAttribute("glass", {0.5f, 0.5f, 0.5f}, {0.5f, 0.5f, 0.5f});
     MakeQuad("green", 0.5f, -0.5f, -0.5f, 0.5f, -2);  // clockwise: faces away
-    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_CULL);
-    DrawFrame();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, 0, 0));
-    EXPECT_TRUE(glIsEnabled(GL_CULL_FACE));
-    VekDisplay_SetMode(VEK_DISPLAY_SOLID);
-    DrawFrame();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, 1, 0));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    MakeQuad("glass", 1.5f, -0.5f, 0.5f, 0.5f, -2);
+    const struct {
+        uint32_t mode;
+        float green, glass;
+    } cases[] = {{VEK_DISPLAY_SOLID | VEK_DISPLAY_TRANSPARENT | VEK_DISPLAY_CULL, 0, 0},
+                 {VEK_DISPLAY_SOLID | VEK_DISPLAY_TRANSPARENT, 1, 0.25f}};
+    for (const auto& c : cases) {
+        VekDisplay_SetMode(c.mode);
+        DrawFrame();
+        EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, c.green, 0));
+        EXPECT_TRUE(ColourNear(PixelAt(1, 0, -2), c.glass, c.glass, c.glass));
+        EXPECT_EQ(glIsEnabled(GL_CULL_FACE) != 0, (c.mode & VEK_DISPLAY_CULL) != 0);
+        EXPECT_FALSE(glIsEnabled(GL_BLEND));
+    }
 }
 
 TEST_F(DrawTest, BackFacesRedFromWhereTheEyeIs)
@@ -122,16 +132,6 @@ TEST_F(DrawTest, BackFacesRedFromWhereTheEyeIs)
     EXPECT_TRUE(ColourNear(PixelAt(-0.2f, 0, -1.5f), 1, 0, 0));
     // Transparent surfaces are drawn solid, without blending.
     EXPECT_TRUE(ColourNear(PixelAt(1.4f, 0, -2), 0, 0, 1));
-}
-
-TEST_F(DrawTest, BackFaceTestCountsEdgeOnAsBack)
-{
-    MakeAttribute("white", {1, 1, 1});
-    MakeQuad("white", -1, -1, 1, 1, -2);
-    const VekSurface* s = VekMemory_GetSurfaceList();
-    EXPECT_FALSE(s->IsBackFace(CG::vec3<float>(0, 0, 0)));
-    EXPECT_TRUE(s->IsBackFace(CG::vec3<float>(5, 5, -2)));  // in its plane
-    EXPECT_TRUE(s->IsBackFace(CG::vec3<float>(0, 0, -3)));
 }
 
 // What lies behind is filtered by d t, then (1 - t) d is added.
@@ -152,34 +152,15 @@ TEST_F(DrawTest, TransparentSurfacesFilterThenAdd)
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
 }
 
-TEST_F(DrawTest, WithoutCullingTransparentFarSidesAreBlendedToo)
+TEST_F(DrawTest, SurfaceFlagOtherThanOneOrNoSurfacesDrawNothing)
 {
-    const std::array<float, 3> d = {0.5f, 0.5f, 0.5f}, t = {0.5f, 0.5f, 0.5f};
-    MakeAttribute("glass", d, t);
-    MakeQuad("glass", 0.5f, -0.5f, -0.5f, 0.5f, -2);  // faces away
-    const float expected = (1 - t[0]) * d[0];
-    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_TRANSPARENT | VEK_DISPLAY_CULL);
+    // An empty scene also leaves texturing and blending off.
+    glEnable(GL_TEXTURE_2D);
+    glEnable(GL_BLEND);
+    VekDisplay_SetMode(0x303 | VEK_DISPLAY_TEXTURE);
     DrawFrame();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, 0, 0));
-    VekDisplay_SetMode(VEK_DISPLAY_SOLID | VEK_DISPLAY_TRANSPARENT);
-    DrawFrame();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), expected, expected, expected));
-    EXPECT_FALSE(glIsEnabled(GL_CULL_FACE));
+    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
     EXPECT_FALSE(glIsEnabled(GL_BLEND));
-}
-
-TEST_F(DrawTest, OutlinesAloneGetNoBlendedPass)
-{
-    MakeAttribute("glass", {1, 1, 1}, {0.5f, 0.5f, 0.5f});
-    MakeLeaningQuad("glass");
-    VekDisplay_SetMode(VEK_DISPLAY_WIRE | VEK_DISPLAY_TRANSPARENT);
-    DrawFrame();
-    EXPECT_TRUE(ColourNear(Pixel(10, 24), 1, 1, 1));
-    EXPECT_TRUE(ColourNear(Pixel(20, 24), 0, 0, 0));
-}
-
-TEST_F(DrawTest, SurfaceFlagOtherThanOneHidesSurfaces)
-{
     MakeAttribute("green", {0, 1, 0});
     MakeQuad("green", -1, -1, 1, 1, -2);
     for (int32_t flag : {0, 2, -1}) {
@@ -187,42 +168,7 @@ TEST_F(DrawTest, SurfaceFlagOtherThanOneHidesSurfaces)
         DrawFrame();
         EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, 0, 0)) << flag;
     }
-}
-
-TEST_F(DrawTest, EmptySceneLeavesTexturingAndBlendingOff)
-{
-    glEnable(GL_TEXTURE_2D);
-    glEnable(GL_BLEND);
-    VekDisplay_SetMode(0x303 | VEK_DISPLAY_TEXTURE);
-    DrawFrame();
-    EXPECT_FALSE(glIsEnabled(GL_TEXTURE_2D));
-    EXPECT_FALSE(glIsEnabled(GL_BLEND));
-    EXPECT_TRUE(ColourNear(Pixel(32, 24), 0, 0, 0));
     EXPECT_EQ(glGetError(), static_cast<GLenum>(GL_NO_ERROR));
-}
-
-// The exported members draw one surface into whatever state the host set.
-TEST_F(DrawTest, SurfaceMembersDrawOneSurface)
-{
-    MakeAttribute("glass", {0.5f, 1.0f, 0.5f}, {0.5f, 0, 1});
-    MakeQuad("glass", -1, -1, 1, 1, -2);
-    const VekSurface* s = VekMemory_GetSurfaceList();
-    VekDisplay_DrawStart();
-    glColor3f(0, 0, 1);
-    s->DrawSimple();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0, 0, 1));
-    VekDisplay_DrawStart();
-    s->DrawSolid(false);
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0.5f, 1, 0.5f));
-    VekDisplay_DrawStart();
-    s->DrawBackface();
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 1, 0, 0));
-    // Over a cleared (black) frame only the added part (1 - t) d shows.
-    VekDisplay_DrawStart();
-    glEnable(GL_BLEND);
-    s->DrawTransparent(false);
-    glDisable(GL_BLEND);
-    EXPECT_TRUE(ColourNear(PixelAt(0, 0, -2), 0.25f, 1, 0));
 }
 
 }  // namespace

@@ -8,14 +8,7 @@
 namespace displaytest {
 namespace {
 
-class LightTest : public DisplayTest {
-protected:
-    void SetUp() override
-    {
-        DisplayTest::SetUp();
-        UsePbufferWindow();
-    }
-};
+using LightTest = DisplayTest;
 
 // A unit square at distance 2, counter-clockwise (facing the eye) or not.
 int32_t MakeSquareLight(std::array<float, 3> energy, bool facingTheEye, int32_t visible)

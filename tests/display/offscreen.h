@@ -13,8 +13,8 @@
 
 namespace displaytest {
 
-// The pbuffer and the window the tests give the library: 4:3 like the
-// default projection window, small enough to read back whole.
+// The pbuffer, 4:3 like the default projection window, small enough to read
+// back whole.
 constexpr int kWidth = 64;
 constexpr int kHeight = 48;
 
@@ -22,34 +22,27 @@ struct Rgb {
     int r, g, b;
 };
 // Colours read back are 8 bits a channel; blending rounds once per pass.
-constexpr int kColourTolerance = 3;
 ::testing::AssertionResult ColourNear(const Rgb& actual, float r, float g, float b);
 
 class DisplayTest : public vektest::LibraryTest {
 protected:
     // A fresh context current on this thread, the library started and the
-    // display initialised on it (default view).
+    // display initialised on it, with the pbuffer as window and viewport so
+    // that the default frustum (x in [-1, 1], y in [-0.75, 0.75] at distance
+    // 1) fills it.
     void SetUp() override;
     void TearDown() override;
-
-    // The window and viewport of the pbuffer, so that the default frustum
-    // (x in [-1, 1], y in [-0.75, 0.75] at distance 1) fills it.
-    void UsePbufferWindow();
+    // The library ended and started again on the same context.
+    void Restart();
 
     // DrawStart, DrawSurface, DrawEnd.
-    void DrawFrame();
-
-    // Pixel (x from the left, y from the bottom) after the last frame.
-    Rgb Pixel(int x, int y) const;
-    // The whole frame, row by row from the bottom.
-    std::vector<Rgb> Frame() const;
+    static void DrawFrame();
+    // The whole frame, row by row from the bottom, and one pixel of it (x
+    // from the left, y from the bottom).
+    static std::vector<Rgb> Frame();
+    static Rgb Pixel(int x, int y) { return Frame()[y * kWidth + x]; }
     // The pixel onto which the default frustum projects an eye-space point.
-    static std::array<int, 2> PixelOf(float x, float y, float z);
-    Rgb PixelAt(float x, float y, float z) const
-    {
-        std::array<int, 2> p = PixelOf(x, y, z);
-        return Pixel(p[0], p[1]);
-    }
+    static Rgb PixelAt(float x, float y, float z);
 
 private:
     void* context_ = nullptr;
@@ -67,8 +60,5 @@ void MakeQuad(const char* attribute, float x0, float y0, float x1, float y1, flo
 // image when pixels is empty), made with the given filter codes.
 void MakeMap(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels,
              long minFilter = 0, long magFilter = 0);
-
-// Binds another image to the named map, as a host does after drawing.
-void RebindImage(const char* name, int width, int height, int components, const std::vector<unsigned char>& pixels);
 
 }  // namespace displaytest

@@ -11,12 +11,6 @@
 namespace displaytest {
 namespace {
 
-std::vector<Upload>& Recorded()
-{
-    static std::vector<Upload> uploads;
-    return uploads;
-}
-
 // Non-zero while gluBuild2DMipmaps runs: its level uploads are not counted.
 int g_insideMipmapBuild = 0;
 
@@ -30,11 +24,13 @@ F RealFunction(const char* name)
 
 }  // namespace
 
-const std::vector<Upload>& Uploads() { return Recorded(); }
-void ClearUploads() { Recorded().clear(); }
+std::vector<Upload>& Uploads()
+{
+    static std::vector<Upload> uploads;
+    return uploads;
+}
 
 }  // namespace displaytest
-
 
 extern "C" {
 
@@ -44,7 +40,7 @@ void GLAPIENTRY glTexImage2D(GLenum target, GLint level, GLint internalFormat, G
     using Real = void(GLAPIENTRY*)(GLenum, GLint, GLint, GLsizei, GLsizei, GLint, GLenum, GLenum, const GLvoid*);
     static const Real real = displaytest::RealFunction<Real>("glTexImage2D");
     if (!displaytest::g_insideMipmapBuild)
-        displaytest::Recorded().push_back({false, internalFormat, width, height, format, pixels});
+        displaytest::Uploads().push_back({false, internalFormat, width, height, format, pixels});
     real(target, level, internalFormat, width, height, border, format, type, pixels);
 }
 
@@ -53,7 +49,7 @@ GLint GLAPIENTRY gluBuild2DMipmaps(GLenum target, GLint internalFormat, GLsizei 
 {
     using Real = GLint(GLAPIENTRY*)(GLenum, GLint, GLsizei, GLsizei, GLenum, GLenum, const void*);
     static const Real real = displaytest::RealFunction<Real>("gluBuild2DMipmaps");
-    displaytest::Recorded().push_back({true, internalFormat, width, height, format, data});
+    displaytest::Uploads().push_back({true, internalFormat, width, height, format, data});
     ++displaytest::g_insideMipmapBuild;
     const GLint result = real(target, internalFormat, width, height, format, type, data);
     --displaytest::g_insideMipmapBuild;

@@ -4,8 +4,8 @@
 // The display test program defines glTexImage2D and gluBuild2DMipmaps
 // itself; the dynamic linker binds the library's calls (and GLU's own calls
 // of glTexImage2D) to these definitions, which record each call and forward
-// it to the real function. An upload is one call made by the library: the
-// levels that gluBuild2DMipmaps uploads count as part of its call.
+// it to the real function. The levels that gluBuild2DMipmaps uploads count
+// as part of its one call.
 #pragma once
 
 #include <GL/gl.h>
@@ -15,7 +15,7 @@
 namespace displaytest {
 
 struct Upload {
-    bool mipmapped;          // gluBuild2DMipmaps rather than glTexImage2D
+    bool mipmapped;   // gluBuild2DMipmaps rather than glTexImage2D
     GLint internalFormat;
     GLsizei width, height;
     GLenum format;
@@ -23,7 +23,7 @@ struct Upload {
 };
 
 // Every upload since the last ClearUploads, in call order.
-const std::vector<Upload>& Uploads();
-void ClearUploads();
+std::vector<Upload>& Uploads();
+inline void ClearUploads() { Uploads().clear(); }
 
 }  // namespace displaytest

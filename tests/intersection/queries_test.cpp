@@ -1,5 +1,5 @@
-// Hit queries: culling, picking from outside, the all-hits limit, ray marks
-// and the statistics getters.
+// Hit queries: picking from outside with the display's cull bit, the
+// all-hits limit and ray marks.
 #include <cstring>
 
 #include "intersection/intersection_fixture.h"
@@ -24,24 +24,6 @@ protected:
     }
     std::vector<VekSurface*> layers_;
 };
-
-TEST_F(Queries, CullingIgnoresFacesSeenFromTheSideTheirNormalsPointAway)
-{
-    // The squares face +z: a ray going down arrives against their normals,
-    // a ray going up sees their backs.
-    HitInfo hit{};
-    ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 10), V3(0, 0, -1), hit, 1e-6f, 1), 1);
-    EXPECT_EQ(hit.face, layers_[4]);
-    EXPECT_FLOAT_EQ(hit.t, 5.0f);
-    EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 1), 0);
-    ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 1);
-    EXPECT_EQ(hit.face, layers_[0]);
-    // tMin moves the start; the skip face is ignored.
-    ASSERT_EQ(VekIntersection_Raytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, hit, 2.0f, 0), 1);
-    EXPECT_EQ(hit.face, layers_[2]);
-    ASSERT_EQ(VekIntersection_Raytrace(V3(1, 1, 0.5f), V3(0, 0, 1), layers_[0], hit, 1e-6f, 0), 1);
-    EXPECT_EQ(hit.face, layers_[1]);
-}
 
 TEST_F(Queries, PickStartsOutsideTheSceneAndFollowsTheDisplaysCullBit)
 {
@@ -90,21 +72,6 @@ TEST_F(Queries, EachQueryTakesTheThreadsNextRayNumberAndMarksTheFacesItMeets)
     EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 0);
     EXPECT_EQ(VekIntersection_SearchDirectionForSkyLight(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, 0, -1), V3(1, 1, 1));
     VekMain_SetThreadNumber(0);
-}
-
-TEST_F(Queries, StatisticsAreZero)
-{
-    long a = 1, b = 1, c = 1, d = 1;
-    float ratio = 1;
-    VekIntersection_SetCullface(1);
-    VekIntersection_GetClocksValues(a, b, ratio, c, d);
-    EXPECT_EQ(std::vector<long>({a, b, c, d}), std::vector<long>({0, 0, 0, 0}));
-    EXPECT_EQ(ratio, 0.0f);
-    a = b = c = d = 1;
-    ratio = 1;
-    VekIntersection_GetClocksValues2(a, b, ratio, c, d);
-    EXPECT_EQ(std::vector<long>({a, b, c, d}), std::vector<long>({0, 0, 0, 0}));
-    EXPECT_EQ(ratio, 0.0f);
 }
 
 }  // namespace

@@ -30,39 +30,38 @@ struct Direction {
 };
 
 // A general light around a distribution record, in the identity frame
-// unless a matrix is given.
+// unless a matrix is given; called with angles or a direction, it answers
+// the intensity.
 struct LightAround {
     _VekGeneralLight light{};
     explicit LightAround(_VekGeneralLightData* data, const float* orientation = kIdentity)
     {
-        for (int k = 0; k < 16; ++k) light.orientation[k] = orientation[k];
+        std::copy(orientation, orientation + 16, light.orientation);
         light.data = data;
     }
     float operator()(double v, double h) { return VekLight_GetGeneralLightEnergy(&light, Direction(v, h).d); }
     float operator()(const float* direction) { return VekLight_GetGeneralLightEnergy(&light, direction); }
 };
 
-// A host stream over a text. At its end it sends the end byte 0xFF, or,
-// when endless, the filler for ever; with throwAfter >= 0 it throws once
-// that many characters have been read.
+// A host stream over a text. At its end it sends the end byte 0xFF, or the
+// filler for ever when one is set; with throwAfter >= 0 it throws once that
+// many characters have been read.
 class TextStream : public stream_interface {
 public:
     explicit TextStream(std::string text, const char* name = "text stream") : text_(std::move(text)), name_(name) {}
 
-    std::string filler;          // sent after the text instead of the end byte, when not empty
+    std::string filler;
     long throwAfter = -1;
-    long reads = 0;              // read calls so far
+    long reads = 0;   // read calls so far
 
-    long read(char* buffer, long mode) override
+    long read(char* buffer, long) override
     {
         if (throwAfter >= 0 && reads >= throwAfter) throw std::runtime_error("stream broke");
         const size_t k = static_cast<size_t>(reads++);
         if (k < text_.size())
             *buffer = text_[k];
-        else if (!filler.empty())
-            *buffer = filler[(k - text_.size()) % filler.size()];
         else
-            *buffer = static_cast<char>(0xFF);
+            *buffer = filler.empty() ? static_cast<char>(0xFF) : filler[(k - text_.size()) % filler.size()];
         return 1;
     }
     const char* name() override { return name_; }
@@ -76,12 +75,6 @@ inline _VekGeneralLightData* ReadText(const std::string& text)
 {
     TextStream stream(text);
     return static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(&stream));
-}
-
-inline std::string ReadWhole(const std::string& path)
-{
-    std::ifstream in(path, std::ios::binary);
-    return std::string(std::istreambuf_iterator<char>(in), std::istreambuf_iterator<char>());
 }
 
 inline std::string WriteTemp(const std::string& name, const std::string& text)

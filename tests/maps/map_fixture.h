@@ -2,8 +2,6 @@
 // through the exported calls and tells which texel a lookup returned.
 #pragma once
 
-#include <gtest/gtest.h>
-
 #include <cstddef>
 #include <string>
 #include <utility>
@@ -19,7 +17,7 @@ using Vec = CG::vec3<float>;
 class MapTest : public vektest::LibraryTest {
 protected:
     // Creates a map named name and binds image to it.
-    _VekMap* MakeMap(const char* name, long width, long height, long components, const Image& image)
+    static _VekMap* MakeMap(const char* name, long width, long height, long components, const Image& image)
     {
         VekMap_Instanciate(name, nullptr);
         VekMap_BindImage(name, width, height, components, image.data());
@@ -27,11 +25,11 @@ protected:
     }
     static _VekMap* Find(const char* name)
     {
-        for (_VekMap* m = VekMemory_GetMapList(); m; m = m->next)
-            if (std::string(m->name) == name) return m;
-        return nullptr;
+        _VekMap* m = VekMemory_GetMapList();
+        while (m && std::string(m->name) != name) m = m->next;
+        return m;
     }
-    // An attribute named name whose map 1 is mapName, with edit parameters.
+    // An attribute named name whose map 1 is mapName, inverted or not.
     static VekAttribute* MakeAttribute(const char* name, const char* mapName, long invert = 0)
     {
         VekAttribute_SetMap(VEK_MAP_1, const_cast<char*>(mapName));
@@ -62,9 +60,8 @@ inline Image PositionImage(int width, int height, int components)
     Image image;
     for (int y = 0; y < height; ++y)
         for (int x = 0; x < width; ++x) {
-            const unsigned char texel[4] = {static_cast<unsigned char>(x), static_cast<unsigned char>(y),
-                                            static_cast<unsigned char>(x + y), static_cast<unsigned char>(255 - x)};
-            image.insert(image.end(), texel, texel + components);
+            const int texel[4] = {x, y, x + y, 255 - x};
+            for (int c = 0; c < components; ++c) image.push_back(static_cast<unsigned char>(texel[c]));
         }
     return image;
 }

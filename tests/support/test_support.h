@@ -1,11 +1,12 @@
 // test_support.h - what every test program shares: a fixture that starts
-// and ends the library around each test, and small helpers to read the
-// library's reports.
+// and ends the library around each test, the library's reports, and its log
+// file read back (the status table keeps only the last report).
 #pragma once
 
 #include <gtest/gtest.h>
 
 #include <string>
+#include <vector>
 
 #include "Vek.h"
 
@@ -41,7 +42,24 @@ std::string ExpectVekError(long code, F f)
     return "";
 }
 
-// A writable temporary directory for the current test, created on demand.
+// A writable temporary directory for the test program, created on demand,
+// and a path inside it that no earlier call returned.
 std::string TempDir();
+std::string FreshTempPath(const std::string& stem);
+
+// The file's lines without their '\n'; a last line without one is kept.
+std::vector<std::string> ReadLines(const std::string& path);
+
+// Runs f with the library's log open at a fresh path, then turns logging
+// off (which closes and so flushes the file) and returns the lines written.
+template <class F>
+std::vector<std::string> CaptureLog(F f)
+{
+    const std::string path = FreshTempPath("capture.log");
+    VekMain_SetLogFilePath(const_cast<char*>(path.c_str()));
+    f();
+    VekMain_SetLogFilePath(nullptr);
+    return ReadLines(path);
+}
 
 }  // namespace vektest

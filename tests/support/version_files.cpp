@@ -61,26 +61,29 @@ VersionNode StringNode(const std::u16string& key, const std::u16string& value)
     return node;
 }
 
-VersionNode VersionTree(const VersionInfo& info)
+VersionNode VersionTree(const std::u16string& productVersion)
 {
     VersionNode root{u"VS_VERSION_INFO", 52, 0, {}, {}};
     const uint32_t fixed[13] = {0xFEEF04BD, 0x00010000, 0x00010009, 0x00030006, 0x00010009, 0x00030006,
                                 0x3F,       0,          0x40004,    2,          0,          0, 0};
     for (uint32_t word : fixed) Append32(root.value, word);
 
-    VersionNode table{info.tableKey, 0, 1, {}, {}};
+    VersionNode table{u"040904B0", 0, 1, {}, {}};
     table.children.push_back(StringNode(u"FileVersion", u"7, 7, 7, 7"));
-    table.children.push_back(StringNode(u"ProductVersion", info.productVersion));
+    table.children.push_back(StringNode(u"ProductVersion", productVersion));
     root.children.push_back(VersionNode{u"StringFileInfo", 0, 1, {}, {table}});
 
     VersionNode translation{u"Translation", 4, 0, {}, {}};
-    Append16(translation.value, info.language);
-    Append16(translation.value, info.codePage);
+    Append16(translation.value, 0x0409);
+    Append16(translation.value, 0x04B0);
     root.children.push_back(VersionNode{u"VarFileInfo", 0, 1, {}, {translation}});
     return root;
 }
 
-std::vector<uint8_t> VersionBlock(const VersionInfo& info) { return EncodeVersionNode(VersionTree(info)); }
+std::vector<uint8_t> VersionBlock(const std::u16string& productVersion)
+{
+    return EncodeVersionNode(VersionTree(productVersion));
+}
 
 PeFile BuildPe(bool pe32Plus, const std::vector<PeResource>& resources)
 {
@@ -97,7 +100,6 @@ PeFile BuildPe(bool pe32Plus, const std::vector<PeResource>& resources)
 
     // Signature and COFF header: machine, one section, optional header size, DLL.
     const uint16_t optionalSize = pe32Plus ? 240 : 224;
-    pe.at.peHeader = b.size();
     b.insert(b.end(), {'P', 'E', 0, 0});
     Append16(b, pe32Plus ? 0x8664 : 0x14C);
     Append16(b, 1);
@@ -108,10 +110,10 @@ PeFile BuildPe(bool pe32Plus, const std::vector<PeResource>& resources)
     Append16(b, 0x2022);
 
     // Optional header: magic, 16 data directories (only the resource one set).
-    pe.at.optionalHeader = b.size();
+    const size_t optionalHeader = b.size();
     b.resize(b.size() + optionalSize, 0);
-    Put16(b, pe.at.optionalHeader, pe32Plus ? 0x20B : 0x10B);
-    const size_t directories = pe.at.optionalHeader + (pe32Plus ? 112 : 96);
+    Put16(b, optionalHeader, pe32Plus ? 0x20B : 0x10B);
+    const size_t directories = optionalHeader + (pe32Plus ? 112 : 96);
     Put32(b, directories - 4, 16);
     pe.at.resourceDirectoryEntry = directories + 2 * 8;
 
@@ -233,13 +235,6 @@ std::vector<uint8_t> Utf16Bytes(const std::u16string& text)
     std::vector<uint8_t> out;
     for (char16_t c : text) Append16(out, c);
     return out;
-}
-
-size_t FindBytes(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& needle, size_t from)
-{
-    if (from > bytes.size()) return std::string::npos;
-    auto it = std::search(bytes.begin() + static_cast<long>(from), bytes.end(), needle.begin(), needle.end());
-    return it == bytes.end() ? std::string::npos : static_cast<size_t>(it - bytes.begin());
 }
 
 }  // namespace vektest

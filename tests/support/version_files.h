@@ -21,25 +21,17 @@ struct VersionNode {
     std::vector<VersionNode> children;
 };
 
-// Header, key with NUL, padding, value, padding, then the children on
-// 4-byte boundaries; the length word covers all but the trailing padding.
+// Header, key with NUL, padding, value, then the children on 4-byte
+// boundaries; the length word covers all but the trailing padding.
 std::vector<uint8_t> EncodeVersionNode(const VersionNode& node);
 
-// What a typical block states.
-struct VersionInfo {
-    std::u16string productVersion = u"1, 9, 3, 6";
-    std::u16string tableKey = u"040904B0";
-    uint16_t language = 0x0409;
-    uint16_t codePage = 0x04B0;
-};
-
-// Root with a VS_FIXEDFILEINFO, StringFileInfo\<tableKey>\{FileVersion,
-// ProductVersion}, VarFileInfo\Translation (language, code page). Tests
-// edit the tree before encoding it.
-VersionNode VersionTree(const VersionInfo& info);
+// Root with a VS_FIXEDFILEINFO, StringFileInfo\040904B0\{FileVersion,
+// ProductVersion}, VarFileInfo\Translation 0409/04B0. Tests edit the tree
+// before encoding it.
+VersionNode VersionTree(const std::u16string& productVersion = u"1, 9, 3, 6");
 // A String node: value with its NUL, length in UTF-16 units.
 VersionNode StringNode(const std::u16string& key, const std::u16string& value);
-std::vector<uint8_t> VersionBlock(const VersionInfo& info);
+std::vector<uint8_t> VersionBlock(const std::u16string& productVersion = u"1, 9, 3, 6");
 
 // One language's version resource. A named entry carries the language in
 // its name field with the high bit set, as a resource name would.
@@ -49,22 +41,16 @@ struct PeResource {
     bool named = false;
 };
 
-// File offsets of the parts a test corrupts.
+// File offsets of the parts tests corrupt.
 struct PeLayout {
-    size_t peHeader = 0;               // "PE\0\0"
-    size_t optionalHeader = 0;
-    size_t resourceDirectoryEntry = 0; // data directory 2: RVA, size
-    size_t sectionTable = 0;
-    size_t resourceSection = 0;        // the resource directory's start
-    size_t nameDirectory = 0;
-    size_t languageDirectory = 0;
-    size_t firstDataEntry = 0;
-    size_t firstBlock = 0;
+    size_t sectionTable;
+    size_t resourceDirectoryEntry;   // data directory 2: address, size
+    size_t resourceSection, nameDirectory, languageDirectory, firstDataEntry, firstBlock;
 };
 
 struct PeFile {
     std::vector<uint8_t> bytes;
-    PeLayout at;
+    PeLayout at{};
 };
 
 // A PE32+ (or PE32) DLL image with one section, .rsrc, at image address
@@ -81,11 +67,7 @@ uint32_t Get32(const std::vector<uint8_t>& bytes, size_t at);
 std::string WriteTempFile(const std::string& name, const std::vector<uint8_t>& bytes);
 // The whole file; empty when it cannot be read.
 std::vector<uint8_t> ReadWholeFile(const std::string& path);
-
 // The UTF-16LE bytes of text, without a NUL.
 std::vector<uint8_t> Utf16Bytes(const std::u16string& text);
-// Offset of the first occurrence of needle in bytes at or after from, or
-// std::string::npos.
-size_t FindBytes(const std::vector<uint8_t>& bytes, const std::vector<uint8_t>& needle, size_t from = 0);
 
 }  // namespace vektest
