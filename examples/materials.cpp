@@ -32,7 +32,7 @@ struct Colour {
     float r, g, b;
 };
 
-struct AttributeSpec {
+struct MaterialDesc {
     const char* name;
     Colour diffuse;
     Colour transparency;
@@ -42,22 +42,22 @@ struct AttributeSpec {
     const char* transmissionMap;  // map 2, or null
 };
 
-void CreateAttribute(const AttributeSpec& spec)
+void CreateAttribute(const MaterialDesc& material)
 {
-    float diffuse[3] = {spec.diffuse.r, spec.diffuse.g, spec.diffuse.b};
-    float transparency[3] = {spec.transparency.r, spec.transparency.g, spec.transparency.b};
-    float specular[3] = {spec.specular, spec.specular, spec.specular};
+    float diffuse[3] = {material.diffuse.r, material.diffuse.g, material.diffuse.b};
+    float transparency[3] = {material.transparency.r, material.transparency.g, material.transparency.b};
+    float specular[3] = {material.specular, material.specular, material.specular};
     VekAttribute_SetDiffuse(diffuse);
     VekAttribute_SetTransparency(transparency);
     VekAttribute_SetSpecular(specular);
-    VekAttribute_SetRefractionIndex(spec.refractionIndex);
+    VekAttribute_SetRefractionIndex(material.refractionIndex);
     VekAttribute_SetMap(0, nullptr);
-    if (spec.colourMap) VekAttribute_SetMap(VEK_MAP_1, const_cast<char*>(spec.colourMap));
-    if (spec.transmissionMap) {
-        VekAttribute_SetMap(VEK_MAP_2, const_cast<char*>(spec.transmissionMap));
+    if (material.colourMap) VekAttribute_SetMap(VEK_MAP_1, const_cast<char*>(material.colourMap));
+    if (material.transmissionMap) {
+        VekAttribute_SetMap(VEK_MAP_2, const_cast<char*>(material.transmissionMap));
         VekAttribute_SetMapEditParams(VEK_MAP_2, 0, kReplaceBlend, 1.0f);
     }
-    VekAttribute_Instanciate(const_cast<char*>(spec.name));
+    VekAttribute_Instanciate(const_cast<char*>(material.name));
 }
 
 }  // namespace
@@ -76,7 +76,7 @@ void CreateMaterials()
     CreateMap(kTreeMaskMap, TreeMask());
 
     const Colour kWhite = {1.0f, 1.0f, 1.0f}, kOpaque = {0.0f, 0.0f, 0.0f};
-    const AttributeSpec specs[] = {
+    const MaterialDesc materials[] = {
         {material::kWall, {0.80f, 0.78f, 0.72f}, kOpaque, 0.0f, 1.0f, nullptr, nullptr},
         {material::kCeiling, {0.88f, 0.88f, 0.86f}, kOpaque, 0.0f, 1.0f, nullptr, nullptr},
         {material::kFloor, kWhite, kOpaque, 0.1f, 1.0f, kParquetMap, nullptr},
@@ -90,7 +90,7 @@ void CreateMaterials()
         {material::kScreen, kWhite, kOpaque, 0.2f, 1.0f, kScreenMap, kPerforationMap},
         {material::kTree, kWhite, kOpaque, 0.0f, 1.0f, kTreeMap, kTreeMaskMap},
     };
-    for (const AttributeSpec& spec : specs) CreateAttribute(spec);
+    for (const MaterialDesc& material : materials) CreateAttribute(material);
 }
 
 }  // namespace example
