@@ -1,14 +1,16 @@
 // image_size.h - the one place where an image's byte count is computed from
 // sizes that a host gives (width x height x components).
 //
-// The product is checked factor by factor, so no intermediate can overflow,
-// and it must stay within a signed 32-bit size: the record's fields, the
-// sizes OpenGL takes and hosts' own arithmetic on these images are 32-bit,
-// so every byte offset of an accepted image fits all of them.
+// Each factor and the product must stay within a signed 32-bit size (the
+// product through the library's checked multiplication): the record's
+// fields, the sizes OpenGL takes and hosts' own arithmetic on these images
+// are 32-bit, so every byte offset of an accepted image fits all of them.
 #pragma once
 
 #include <cstddef>
 #include <cstdint>
+
+#include "core/checked.h"
 
 namespace vek {
 
@@ -23,16 +25,12 @@ inline bool ImageBytes(int64_t width, int64_t height, int64_t components, size_t
     const int64_t factors[3] = {width, height, components};
     for (int64_t f : factors)
         if (f < 0 || f > kMaxImageBytes) return false;
-    int64_t product = 1;
-    for (int64_t f : factors) {
-        if (f == 0) {
-            product = 0;
-            break;
-        }
-        if (product > kMaxImageBytes / f) return false;
-        product *= f;
-    }
-    bytes = static_cast<size_t>(product);
+    uint64_t pixels, total;
+    if (!CheckedMul(static_cast<uint64_t>(width), static_cast<uint64_t>(height), pixels) ||
+        !CheckedMul(pixels, static_cast<uint64_t>(components), total) ||
+        total > static_cast<uint64_t>(kMaxImageBytes))
+        return false;
+    bytes = static_cast<size_t>(total);
     return true;
 }
 
