@@ -14,13 +14,7 @@ namespace {
 // Empty bounds: any corner widens them.
 constexpr float kEmpty = 1e38f;
 
-// A(P, Q, R): the main-axis component of (Q - P) x (R - P), twice the signed
-// projected area.
-inline float ProjectedArea(int u, int v, const CG::vec3<float>& P, const CG::vec3<float>& Q,
-                           const CG::vec3<float>& R)
-{
-    return (Q[u] - P[u]) * (R[v] - P[v]) - (Q[v] - P[v]) * (R[u] - P[u]);
-}
+using vek::ProjectedArea;
 
 }  // namespace
 

@@ -66,6 +66,14 @@ inline bool IntersectFace(const VekFace& f, const CG::vec3<float>& origin, const
     return HitPlane(f, origin, direction, tMin, tMax, t, point) && InsideFace(f, point);
 }
 
+// A(P, Q, R) in the projection that keeps axes u and v: the dropped axis's
+// component of (Q - P) x (R - P), twice the signed projected area.
+inline float ProjectedArea(int u, int v, const CG::vec3<float>& P, const CG::vec3<float>& Q,
+                           const CG::vec3<float>& R)
+{
+    return (Q[u] - P[u]) * (R[v] - P[v]) - (Q[v] - P[v]) * (R[u] - P[u]);
+}
+
 // w0 a + w1 b + w2 c over the three corners that barycentric weights refer
 // to: 0, 1, 2 of a triangle; 0, 1, 3 (half) or 2, 3, 1 of a quadrilateral.
 inline CG::vec3<float> InterpolateCorners(int32_t vertexCount, bool half, const CG::vec3<float>* values,

@@ -26,10 +26,9 @@ int ProjectionAxis(const CG::vec3<float>& normal)
 }
 
 // Component m of (Q - P) x (R - P): twice the signed area of P, Q, R in the projection.
-float ProjectedArea(int m, const CG::vec3<float>& P, const CG::vec3<float>& Q, const CG::vec3<float>& R)
+float ProjectedAreaAlong(int m, const CG::vec3<float>& P, const CG::vec3<float>& Q, const CG::vec3<float>& R)
 {
-    const int u = kAxisU[m], v = kAxisV[m];
-    return (Q[u] - P[u]) * (R[v] - P[v]) - (Q[v] - P[v]) * (R[u] - P[u]);
+    return ProjectedArea(kAxisU[m], kAxisV[m], P, Q, R);
 }
 
 }  // namespace
@@ -42,9 +41,9 @@ void CalcMapWeights(const CG::vec3<float>& point, long vertexCount, const CG::ve
     const CG::vec3<float>* V = vertices;
     // Weights of point in the triangle (a, b, c) for a and b; c takes the rest.
     auto inTriangle = [&](const CG::vec3<float>& a, const CG::vec3<float>& b, const CG::vec3<float>& c) {
-        const float area = ProjectedArea(m, a, b, c);
-        weights.x = ProjectedArea(m, point, b, c) / area;
-        weights.y = ProjectedArea(m, point, c, a) / area;
+        const float area = ProjectedAreaAlong(m, a, b, c);
+        weights.x = ProjectedAreaAlong(m, point, b, c) / area;
+        weights.y = ProjectedAreaAlong(m, point, c, a) / area;
         weights.z = 1.0f - weights.x - weights.y;
     };
     // 2. A triangle.
