@@ -21,19 +21,19 @@ constexpr float kParallelEpsilon = 0.001f;
 constexpr int kAxisU[3] = {1, 2, 0};
 constexpr int kAxisV[3] = {2, 0, 1};
 
-inline bool InsideFace(const VekFace& f, const CG::vec3<float>& p)
+// The inside test in the projection, on corners given as (u, v) pairs by
+// corner(i), for a point (pu, pv) and projected bounds [uLo, uHi] x [vLo, vHi].
+template <class Corner>
+inline bool InsideProjected(int n, float pu, float pv, float uLo, float uHi, float vLo, float vHi, Corner corner)
 {
-    const int u = kAxisU[f.mainAxis];
-    const int v = kAxisV[f.mainAxis];
     // 1. Bounding box in the projection, before any edge test.
-    if (p[u] < f.boundsMin[u] || p[u] > f.boundsMax[u] || p[v] < f.boundsMin[v] || p[v] > f.boundsMax[v])
-        return false;
+    if (pu < uLo || pu > uHi || pv < vLo || pv > vHi) return false;
     // 2. Edge values E(A, B) = (B.u - A.u)(p.v - A.v) - (B.v - A.v)(p.u - A.u).
-    const int n = f.vertexCount == 4 ? 4 : 3;
     auto edge = [&](int a, int b) {
-        const CG::vec3<float>& A = f.vertex[a];
-        const CG::vec3<float>& B = f.vertex[b];
-        return (B[u] - A[u]) * (p[v] - A[v]) - (B[v] - A[v]) * (p[u] - A[u]);
+        float au, av, bu, bv;
+        corner(a, au, av);
+        corner(b, bu, bv);
+        return (bu - au) * (pv - av) - (bv - av) * (pu - au);
     };
     // 3. The first edge decides the winding: all others strictly positive
     //    after a positive first edge, else all at most zero.
@@ -47,14 +47,25 @@ inline bool InsideFace(const VekFace& f, const CG::vec3<float>& p)
     return true;
 }
 
+inline bool InsideFace(const VekFace& f, const CG::vec3<float>& p)
+{
+    const int u = kAxisU[f.mainAxis];
+    const int v = kAxisV[f.mainAxis];
+    return InsideProjected(f.vertexCount == 4 ? 4 : 3, p[u], p[v], f.boundsMin[u], f.boundsMax[u], f.boundsMin[v],
+                           f.boundsMax[v], [&](int i, float& cu, float& cv) {
+                               cu = f.vertex[i][u];
+                               cv = f.vertex[i][v];
+                           });
+}
+
 // Ray parameter of the plane crossing inside (tMin, tMax) and the point; false
 // when parallel or outside the interval. A NaN anywhere fails the interval test.
-inline bool HitPlane(const VekFace& f, const CG::vec3<float>& origin, const CG::vec3<float>& direction, float tMin,
-                     float tMax, float& t, CG::vec3<float>& point)
+inline bool HitPlane(const CG::vec3<float>& normal, float planeOffset, const CG::vec3<float>& origin,
+                     const CG::vec3<float>& direction, float tMin, float tMax, float& t, CG::vec3<float>& point)
 {
-    const float denom = CG::dot(f.normal, direction);
+    const float denom = CG::dot(normal, direction);
     if (std::fabs(denom) <= kParallelEpsilon) return false;
-    t = (f.planeOffset - CG::dot(f.normal, origin)) / denom;
+    t = (planeOffset - CG::dot(normal, origin)) / denom;
     if (!(tMin < t && t < tMax)) return false;
     point = CG::vec3<float>(origin.x + t * direction.x, origin.y + t * direction.y, origin.z + t * direction.z);
     return true;
@@ -63,7 +74,7 @@ inline bool HitPlane(const VekFace& f, const CG::vec3<float>& origin, const CG::
 inline bool IntersectFace(const VekFace& f, const CG::vec3<float>& origin, const CG::vec3<float>& direction,
                           float tMin, float tMax, float& t, CG::vec3<float>& point)
 {
-    return HitPlane(f, origin, direction, tMin, tMax, t, point) && InsideFace(f, point);
+    return HitPlane(f.normal, f.planeOffset, origin, direction, tMin, tMax, t, point) && InsideFace(f, point);
 }
 
 // A(P, Q, R) in the projection that keeps axes u and v: the dropped axis's

@@ -15,6 +15,9 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <unordered_map>
+
+#include "intersection/face_tests.h"
 
 namespace vek {
 
@@ -43,6 +46,25 @@ struct VekGrid::NodePool {
     }
 };
 
+// The face records under construction: one per face, numbered in the order
+// the flattening meets them.
+struct VekGrid::RecordTable {
+    std::vector<FaceRecord> records;
+    std::unordered_map<CellItem, uint32_t> numbers;
+
+    uint32_t Number(CellItem item)
+    {
+        const auto found = numbers.emplace(item, static_cast<uint32_t>(records.size()));
+        if (found.second) {
+            if (records.size() >= kEntryNested) throw std::bad_alloc();
+            records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
+        }
+        return found.first->second;
+    }
+
+    static FaceRecord MakeRecord(const VekFace& f, bool notSurface);
+};
+
 // A crowded cell's grid and the faces sorted into that cell, in order.
 struct VekGrid::Holder {
     std::unique_ptr<VekGrid> grid;
@@ -51,6 +73,9 @@ struct VekGrid::Holder {
 
 namespace {
 
+// Walks fetch ahead on structures larger than this (records, entries,
+// offsets and occupancy), several times what a core's caches hold.
+constexpr size_t kFetchAheadBytes = size_t(8) << 20;
 // Extents and cell sizes at or below this count as zero.
 constexpr float kZeroLength = 1e-10f;
 constexpr float kCubeRoot = 0.33333334f;
@@ -101,6 +126,41 @@ void Widen(CG::vec3<float>& lo, CG::vec3<float>& hi, const CG::vec3<float>& p)
 
 }  // namespace
 
+FaceRecord VekGrid::RecordTable::MakeRecord(const VekFace& f, bool notSurface)
+{
+    static_assert(alignof(VekFace) >= 8 && alignof(uint32_t) >= 4, "record tags need the pointers' low bits");
+    FaceRecord r;
+    r.normal = f.normal;
+    r.planeOffset = f.planeOffset;
+    const bool quad = f.vertexCount == 4;
+    const int n = quad ? 4 : 3;
+    // The record reproduces the face's inside test only where the face's
+    // projected bounds are exactly those of its corners, as the test
+    // recomputes them from the corners.
+    uintptr_t axis = kRecordIndirect;
+    if (f.mainAxis >= 0 && f.mainAxis <= 2 && !(f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW))) {
+        const int u = kAxisU[f.mainAxis], v = kAxisV[f.mainAxis];
+        float lo[2] = {f.vertex[0][u], f.vertex[0][v]}, hi[2] = {lo[0], lo[1]};
+        for (int i = 0; i < 4; ++i) {
+            const CG::vec3<float>& p = f.vertex[i < n ? i : n - 1];
+            r.u[i] = p[u];
+            r.v[i] = p[v];
+            lo[0] = std::min(lo[0], p[u]);
+            hi[0] = std::max(hi[0], p[u]);
+            lo[1] = std::min(lo[1], p[v]);
+            hi[1] = std::max(hi[1], p[v]);
+        }
+        if (lo[0] == f.boundsMin[u] && hi[0] == f.boundsMax[u] && lo[1] == f.boundsMin[v] && hi[1] == f.boundsMax[v])
+            axis = static_cast<uintptr_t>(f.mainAxis);
+    }
+    if (axis == kRecordIndirect)
+        for (int i = 0; i < 4; ++i) r.u[i] = r.v[i] = 0.0f;
+    r.face = reinterpret_cast<uintptr_t>(&f) | axis | (quad ? kRecordQuad : 0);
+    r.marks = reinterpret_cast<uintptr_t>(f.rayNumbers) | (notSurface ? kRecordNotSurface : 0) |
+              ((f.flags & VEK_FACE_NO_SHADOW) ? kRecordNoShadow : 0);
+    return r;
+}
+
 void ResolutionRule(const CG::vec3<float>& e, int64_t count, int32_t limit, int32_t out[3])
 {
     out[0] = out[1] = out[2] = 1;
@@ -140,12 +200,31 @@ VekGrid::VekGrid(const CG::vec3<float>& lo, const CG::vec3<float>& hi, const int
 
 VekGrid::~VekGrid() = default;
 
+template <class F>
+void VekGrid::ForEachGrid(F f)
+{
+    f(*this);
+    for (const std::unique_ptr<VekGrid>& nested : nestedGrids) nested->ForEachGrid(f);
+}
+
 void VekGrid::Build(const std::vector<CellItem>& faces)
 {
     CountFaces(faces);
     BinFaces(faces);
     BuildNestedGrids(true);
-    Flatten();
+    RecordTable table;
+    table.numbers.reserve(faces.size());
+    Flatten(table);
+    records = std::move(table.records);
+    // 5. Walk style: fetching ahead pays once the structure is well beyond
+    //    what the caches hold, and only costs on smaller ones.
+    size_t bytes = records.size() * sizeof(FaceRecord);
+    ForEachGrid([&](VekGrid& g) {
+        bytes += g.items.size() * sizeof(uint32_t) + g.cellStart.size() * sizeof(uint32_t) +
+                 g.cellOccupied.size() * (sizeof(uint64_t) + sizeof(uint32_t));
+    });
+    const bool large = bytes > kFetchAheadBytes;
+    ForEachGrid([&](VekGrid& g) { g.fetchAhead = large; });
 }
 
 int32_t VekGrid::CellCoordinate(float p, int axis) const
@@ -321,20 +400,31 @@ void VekGrid::BuildNestedGrids(bool count)
     }
 }
 
-void VekGrid::Flatten()
+void VekGrid::Flatten(RecordTable& table)
 {
-    // 1. Offsets: each cell's list length, summed. The offsets are 32-bit;
-    //    a structure beyond that is an allocation failure like any other.
+    // 1. Occupancy and, per occupied cell, its list length summed. The
+    //    offsets are 32-bit; a structure beyond that is an allocation
+    //    failure like any other.
     const size_t cells = heads_.size();
-    cellStart.assign(cells + 1, 0);
-    size_t total = 0;
+    const size_t words = (cells + 63) / 64;
+    cellOccupied.assign(words, 0);
+    occupiedBefore.assign(words, 0);
+    cellStart.clear();
+    size_t total = 0, occupied = 0;
     for (size_t i = 0; i < cells; ++i) {
-        cellStart[i] = static_cast<uint32_t>(total);
+        if ((i & 63) == 0) occupiedBefore[i >> 6] = static_cast<uint32_t>(occupied);
+        if (!heads_[i]) continue;
+        cellOccupied[i >> 6] |= uint64_t(1) << (i & 63);
+        ++occupied;
+        cellStart.push_back(static_cast<uint32_t>(total));
         for (const Node* n = heads_[i]; n; n = n->next) ++total;
         if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
     }
-    cellStart[cells] = static_cast<uint32_t>(total);
-    // 2. Entries in list order (newest first); a holder becomes its grid.
+    cellStart.push_back(static_cast<uint32_t>(total));
+    cellStart.shrink_to_fit();
+    // 2. Entries in list order (newest first): a face's record number, or a
+    //    holder's grid, flattened where it is met so its faces' records lie
+    //    near their neighbours'.
     items.resize(total);
     size_t at = 0;
     for (size_t i = 0; i < cells; ++i)
@@ -342,32 +432,26 @@ void VekGrid::Flatten()
             const CellItem item = n->item;
             if (item & kItemNested) {
                 Holder* holder = reinterpret_cast<Holder*>(item & ~kItemTagMask);
-                items[at++] = {reinterpret_cast<CellItem>(holder->grid.get()) | kItemNested, nullptr};
+                holder->grid->Flatten(table);
+                items[at++] = kEntryNested | static_cast<uint32_t>(nestedGrids.size());
+                nestedGrids.push_back(std::move(holder->grid));
             } else {
-                items[at++] = {item, ItemFace(item)->rayNumbers};
+                items[at++] = table.Number(item);
             }
         }
-    // 3. Cell and block occupancy, for the walks to pass empty cells without
-    //    reading the offsets and to cross empty blocks at once.
-    cellOccupied.assign((cells + 63) / 64, 0);
-    for (size_t i = 0; i < cells; ++i)
-        if (cellStart[i] != cellStart[i + 1]) cellOccupied[i >> 6] |= uint64_t(1) << (i & 63);
+    // 3. Block occupancy, for the walks to cross empty blocks at once.
     for (int i = 0; i < 3; ++i) blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
     blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     for (int32_t z = 0; z < resolution[2]; ++z)
         for (int32_t y = 0; y < resolution[1]; ++y)
             for (int32_t x = 0; x < resolution[0]; ++x) {
                 const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
-                if (cellStart[cell] != cellStart[cell + 1]) {
+                if (heads_[cell]) {
                     const int32_t c[3] = {x >> kBlockShift, y >> kBlockShift, z >> kBlockShift};
                     blockOccupied[(static_cast<size_t>(c[2]) * blockResolution[1] + c[1]) * blockResolution[0] + c[0]] = 1;
                 }
             }
-    // 4. The nested grids flatten in turn; the build-time state goes.
-    for (const std::unique_ptr<Holder>& holder : holders_) {
-        holder->grid->Flatten();
-        nestedGrids.push_back(std::move(holder->grid));
-    }
+    // 4. The build-time state goes.
     holders_.clear();
     holders_.shrink_to_fit();
     std::vector<Node*>().swap(heads_);

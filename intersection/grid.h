@@ -6,7 +6,7 @@
 // cells nested grids). Once built, every grid flattens its node lists into
 // one compact array per grid (cellStart / items), in the same newest-first
 // order, so a walk reads each cell's entries back to back and never chases
-// list links.
+// list links; the entries name packed face records shared by all grids.
 #pragma once
 
 #include <cstdint>
@@ -17,25 +17,54 @@
 
 namespace vek {
 
-// An entry of a cell: a face pointer with tag bits in its low bits (faces
-// are 8-byte aligned).
+// A face as the grid's builder sees it: a face pointer with tag bits in its
+// low bits (faces are 8-byte aligned).
 using CellItem = uintptr_t;
 // The face is no surface (Type() != 0, an area light), decided once at
 // preparation so the walks need not call the virtual Type().
 constexpr CellItem kItemNotSurface = 0x1;
-// The entry is a nested grid (the cell's only entry), not a face.
+// The build-time entry is a nested grid (the cell's only entry), not a face.
 constexpr CellItem kItemNested = 0x2;
 constexpr CellItem kItemTagMask = 0x3;
 
 inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item & ~kItemTagMask); }
 
-// An entry of a built grid: the tagged item and, for a face, its ray marks
-// (the face's rayNumbers), so a walk can fetch a face and its marks at once
-// instead of reading the marks' address out of the face first.
-struct CellEntry {
-    CellItem item;
-    uint32_t* marks;
+// What a walk needs to test a face, packed into one cache line: the plane,
+// the corners already projected onto the two axes the inside test keeps, the
+// face and its ray marks. Records sit in one array in the order the cells
+// first name them, so the faces of a cell are mostly neighbours in memory,
+// and a walk never reads the face itself unless the ray hits it.
+//
+// Tag bits ride in the pointers' low bits (faces are 8-byte aligned, marks
+// 4-byte): the main axis and the corner count on the face pointer, two flags
+// on the marks pointer. A face whose test the record cannot reproduce bit
+// for bit (billboard copies, which turn after preparation; bounds that are
+// not those of its corners; an unusable main axis) gets main axis
+// kRecordIndirect and is tested through the face as it stands.
+struct alignas(64) FaceRecord {
+    CG::vec3<float> normal;
+    float planeOffset;
+    float u[4];
+    float v[4];
+    uintptr_t face;
+    uintptr_t marks;
 };
+static_assert(sizeof(FaceRecord) == 64, "a face record is one cache line");
+
+constexpr uintptr_t kRecordAxisMask = 0x3;
+constexpr uintptr_t kRecordIndirect = 0x3;
+constexpr uintptr_t kRecordQuad = 0x4;
+constexpr uintptr_t kRecordFaceTags = 0x7;
+constexpr uintptr_t kRecordNotSurface = 0x1;
+constexpr uintptr_t kRecordNoShadow = 0x2;  // as the face's flags stood at preparation
+constexpr uintptr_t kRecordMarkTags = 0x3;
+
+inline VekFace* RecordFace(const FaceRecord& r) { return reinterpret_cast<VekFace*>(r.face & ~kRecordFaceTags); }
+inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
+
+// An entry of a built grid's cell: a face record's index, or (top bit set)
+// the index of the cell's nested grid, then the cell's only entry.
+constexpr uint32_t kEntryNested = 0x80000000u;
 
 // More faces than this in a cell (counted by bounding box) give it a grid of
 // its own.
@@ -92,14 +121,32 @@ public:
     float minCellSize;
     int32_t strides[3];
 
-    // Entries of cell i are items[cellStart[i] .. cellStart[i + 1]).
-    std::vector<uint32_t> cellStart;
-    std::vector<CellEntry> items;
-    std::vector<std::unique_ptr<VekGrid>> nestedGrids;
-    // One bit per cell, set when the cell holds an entry: a compact copy of
-    // "cellStart[i] != cellStart[i + 1]" that stays in cache on large grids.
+    // Cell occupancy, one bit per cell (64 cells a word, cell index order),
+    // and per word the number of occupied cells in earlier words. Only
+    // occupied cells have offsets: entries of the k-th occupied cell are
+    // items[cellStart[k] .. cellStart[k + 1]). Empty space, most of a large
+    // grid, costs a bit per cell instead of an offset.
     std::vector<uint64_t> cellOccupied;
-    bool CellOccupied(int32_t index) const { return (cellOccupied[index >> 6] >> (index & 63)) & 1; }
+    std::vector<uint32_t> occupiedBefore;
+    std::vector<uint32_t> cellStart;
+    std::vector<uint32_t> items;
+    std::vector<std::unique_ptr<VekGrid>> nestedGrids;
+    // Top grid only: the face records every grid's entries index.
+    std::vector<FaceRecord> records;
+    // Set on every grid of a structure too large for the caches: walks then
+    // fetch the next cells' data ahead.
+    bool fetchAhead = false;
+
+    // The slot k of cell index among the occupied cells; false for an empty cell.
+    bool OccupiedSlot(int32_t index, uint32_t& slot) const
+    {
+        const uint32_t word = static_cast<uint32_t>(index) >> 6, bit = static_cast<uint32_t>(index) & 63;
+        const uint64_t w = cellOccupied[word];
+        if (!((w >> bit) & 1)) return false;
+        slot = occupiedBefore[word] + static_cast<uint32_t>(__builtin_popcountll(w & ((uint64_t(1) << bit) - 1)));
+        return true;
+    }
+
     // Per block, non-zero when any of its cells holds an entry; block
     // (x, y, z) at (z * blockResolution[1] + y) * blockResolution[0] + x.
     std::vector<uint8_t> blockOccupied;
@@ -119,7 +166,10 @@ private:
     void CountFaces(const std::vector<CellItem>& faces);
     void BinFaces(const std::vector<CellItem>& faces);
     void BuildNestedGrids(bool count);
-    void Flatten();
+    struct RecordTable;
+    void Flatten(RecordTable& table);
+    template <class F>
+    void ForEachGrid(F f);
 
     void BinByBox(CellItem item, const CG::vec3<float>& lo, const CG::vec3<float>& hi);
     void BinTriangle(CellItem item, const VekFace& f);

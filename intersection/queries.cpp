@@ -34,17 +34,39 @@ VekGrid* QueryGrid(int thread)
 }
 
 // One nearest-hit test with optional culling (the exported culling form of
-// VekFace::CheckIntersection, inlined).
-inline void TestNearest(const VekFace& f, const RayQuery& q, float tMin, long cull, float& best, HitInfo& work)
+// VekFace::CheckIntersection, inlined), with the face's mark: a face whose
+// mark already holds the ray number is dealt with and passed over, every
+// other face is marked.
+//
+// The geometry is tested before the mark is read, which gives the same
+// answer and the same marks as reading it first (the test changes nothing),
+// but a missed face, almost every face, is only written: the walk never
+// waits for a mark to arrive from memory.
+[[gnu::always_inline]] inline void TestNearest(const FaceRecord& r, const RayQuery& q, float tMin, long cull,
+                                               uint32_t ray, int thread, float& best, HitInfo& work)
 {
-    if (cull && !(CG::dot(f.normal, q.direction) < 0.0f)) return;
+    uint32_t& mark = RecordMarks(r)[thread];
     float t;
     CG::vec3<float> point;
-    if (!IntersectFace(f, q.origin, q.direction, tMin, best, t, point)) return;
+    const bool culled = cull && !(CG::dot(RecordNormal(r), q.direction) < 0.0f);
+    if (culled || !IntersectRecord(r, q.origin, q.direction, tMin, best, t, point) || mark == ray) {
+        mark = ray;
+        return;
+    }
+    mark = ray;
     work.t = t;
     work.point = point;
-    work.face = const_cast<VekFace*>(&f);
+    work.face = RecordFace(r);
     best = t;
+}
+
+// Hit queries pass over shadow copies of billboards and the skip face. Only
+// indirect records can be shadow copies, so only they read the face.
+inline bool HitQueryPasses(const FaceRecord& r, const VekFace* skip)
+{
+    const VekFace* f = RecordFace(r);
+    if (f == skip) return true;
+    return (r.face & kRecordAxisMask) == kRecordIndirect && (f->flags & VEK_FACE_BILLBOARD_SHADOW);
 }
 
 // Nearest hit. CastRay (kTrace false) passes over area lights without
@@ -64,16 +86,15 @@ struct NearestVisitor {
     float best = kNoHit;
     HitInfo work = {};
 
-    bool VisitFaces(const CellEntry* it, const CellEntry* end)
+    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
-            if (!kTrace && (it->item & kItemNotSurface)) continue;
-            VekFace& f = *ItemFace(it->item);
-            uint32_t& mark = it->marks[thread];
-            if (mark == ray) continue;
-            if (!kTrace || (!(f.flags & VEK_FACE_BILLBOARD_SHADOW) && &f != skip))
-                TestNearest(f, q, tMin, cull, best, work);
-            mark = ray;
+            const FaceRecord& r = records[*it];
+            if (!kTrace && (r.marks & kRecordNotSurface)) continue;
+            if (kTrace && HitQueryPasses(r, skip))
+                RecordMarks(r)[thread] = ray;
+            else
+                TestNearest(r, q, tMin, cull, ray, thread, best, work);
         }
         return true;
     }
@@ -91,25 +112,24 @@ struct AllHitsVisitor {
     HitInfo* hits;
     long count = 0;
 
-    bool VisitFaces(const CellEntry* it, const CellEntry* end)
+    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
-            VekFace& f = *ItemFace(it->item);
-            uint32_t& mark = it->marks[thread];
-            if (mark == ray) continue;
-            if (!(f.flags & VEK_FACE_BILLBOARD_SHADOW) && &f != skip) {
-                float t;
-                CG::vec3<float> point;
-                if (HitPlane(f, q.origin, q.direction, tMin, std::numeric_limits<float>::infinity(), t, point) &&
-                    InsideFace(f, point)) {
-                    // Full: the rest of this cell is passed over, this face unmarked.
-                    if (count >= maxHits) return true;
-                    HitInfo& h = hits[count++];
-                    std::memset(&h, 0, sizeof h);
-                    h.t = t;
-                    h.point = point;
-                    h.face = &f;
-                }
+            // The mark is read only for a hit, as in TestNearest.
+            const FaceRecord& r = records[*it];
+            uint32_t& mark = RecordMarks(r)[thread];
+            float t;
+            CG::vec3<float> point;
+            if (!HitQueryPasses(r, skip) &&
+                IntersectRecord(r, q.origin, q.direction, tMin, std::numeric_limits<float>::infinity(), t, point)) {
+                if (mark == ray) continue;
+                // Full: the rest of this cell is passed over, this face unmarked.
+                if (count >= maxHits) return true;
+                HitInfo& h = hits[count++];
+                std::memset(&h, 0, sizeof h);
+                h.t = t;
+                h.point = point;
+                h.face = RecordFace(r);
             }
             mark = ray;
         }
@@ -133,7 +153,7 @@ long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, Hi
     const int thread = CurrentThreadNumber();
     VekGrid* grid = QueryGrid(thread);
     if (!grid) return 0;
-    const RayQuery q{origin, direction, kPickMin, kNoHit};
+    const RayQuery q{origin, direction, kPickMin, kNoHit, grid->records.data()};
     NearestVisitor<false> visitor{q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread};
     visitor.work = EmptyRecord();
     // 2.-4. The clipped walk, until no later cell can hold a nearer hit.
@@ -170,7 +190,7 @@ long VekIntersection_Raytrace(const CG::vec3<float>& origin, const CG::vec3<floa
     const float tiny = vek::kNoCrossing;
     if (!(std::fabs(direction.x) > tiny || std::fabs(direction.y) > tiny || std::fabs(direction.z) > tiny)) return 0;
     // 3.-4. The walk from the origin, with its early stop.
-    const vek::RayQuery q{origin, direction, tMin, vek::kNoHit};
+    const vek::RayQuery q{origin, direction, tMin, vek::kNoHit, grid->records.data()};
     vek::NearestVisitor<true> visitor{q, tMin, cull, skip, ray, thread};
     visitor.work = vek::EmptyRecord();
     vek::WalkGrid(*grid, q, false, visitor);
@@ -186,7 +206,7 @@ long VekIntersection_MultiRaytrace(const CG::vec3<float>& origin, const CG::vec3
     const int thread = vek::CurrentThreadNumber();
     vek::VekGrid* grid = vek::QueryGrid(thread);
     if (!grid || !hits) return 0;
-    const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit};
+    const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit, grid->records.data()};
     vek::AllHitsVisitor visitor{q, tMin, skip, vek::NextRayNumber(*grid, thread), thread, maxHits, hits};
     vek::WalkGrid(*grid, q, false, visitor);
     return visitor.count;

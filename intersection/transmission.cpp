@@ -98,17 +98,27 @@ struct TransmissionVisitor {
         return true;
     }
 
-    bool VisitFaces(const CellEntry* it, const CellEntry* end)
+    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
-            if (it->item & kItemNotSurface) continue;
-            VekFace& f = *ItemFace(it->item);
-            if (&f == skip || &f == skip2 || (f.flags & VEK_FACE_NO_SHADOW)) continue;
-            uint32_t& mark = it->marks[thread];
-            if (mark == ray) continue;
+            const FaceRecord& r = records[*it];
+            if (r.marks & kRecordNotSurface) continue;
+            VekFace& f = *RecordFace(r);
+            if (&f == skip || &f == skip2) continue;
+            // A face that casts no shadow is passed over unmarked. The flags
+            // are the face's own, read live (the host may change them at any
+            // time), and with the mark only after the test, which changes
+            // nothing. A missed face, almost every face, waits for neither:
+            // it is marked unless it cast no shadow when the grid was built.
+            uint32_t& mark = RecordMarks(r)[thread];
             float t;
             CG::vec3<float> point;
-            if (IntersectFace(f, q.origin, q.direction, q.tMin, q.tMax, t, point) && !Attenuate(f, point)) {
+            if (!IntersectRecord(r, q.origin, q.direction, q.tMin, q.tMax, t, point)) {
+                if (!(r.marks & kRecordNoShadow) || !(f.flags & VEK_FACE_NO_SHADOW)) mark = ray;
+                continue;
+            }
+            if ((f.flags & VEK_FACE_NO_SHADOW) || mark == ray) continue;
+            if (!Attenuate(f, point)) {
                 factor = kBlocked;
                 return false;
             }
@@ -128,7 +138,7 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     if (!grid || static_cast<unsigned long>(thread) >= static_cast<unsigned long>(env.threadLimit)) return kClear;
     const int t = static_cast<int>(thread);
     // 1. The ray number.
-    const RayQuery q{origin, direction, tMin, tMax};
+    const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
     TransmissionVisitor visitor{q, skip, skip2, NextRayNumber(*grid, t), t, nullptr};
     // 2. The light's cached occluder is tried first. A light without a row
     //    in the cache (beyond the last reset) searches without one.

@@ -6,21 +6,25 @@
 // nested grid of a crowded cell as a walk of its own. What happens in a cell
 // is the visitor's business (a template parameter, so the per-face loop is
 // inlined into each query):
-//   bool VisitFaces(const CellEntry* begin, const CellEntry* end)
-//       deals with one cell's faces; false ends the whole query.
+//   bool VisitFaces(const FaceRecord* records, const uint32_t* begin, const uint32_t* end)
+//       deals with one cell's faces (records[*begin] ...); false ends the
+//       whole query.
 //   bool Continue(float tCur)
-//       asked before each step with the parameter at which the next cell is
-//       entered; false ends the walk of this grid (an early stop).
-// Departures from the textbook: an empty block of 16 x 16 x 16 cells is crossed
-// in one move that leaves the walk exactly where single steps would; a
-// clipped walk clamps its entry cell into the grid, and a walk ends at its exact exit or as soon as a cell
-// coordinate leaves its grid, so no cell outside the arrays is ever read,
-// whatever the ray.
+//       asked with the parameter at which a later cell is entered; false
+//       ends the walk of this grid (an early stop). The answer may only
+//       turn from true to false as tCur grows and visits narrow the query.
+// Departures from the textbook: an empty block of 16 x 16 x 16 cells is
+// crossed in one move that leaves the walk exactly where single steps would;
+// on large grids the next cells' data is fetched ahead of the visits; a
+// clipped walk clamps its entry cell into the grid, and a walk ends at its
+// exact exit or as soon as a cell coordinate leaves its grid, so no cell
+// outside the arrays is ever read, whatever the ray.
 #pragma once
 
 #include <algorithm>
 #include <cstdint>
 
+#include "intersection/face_tests.h"
 #include "intersection/grid.h"
 
 namespace vek {
@@ -44,12 +48,41 @@ inline uint32_t NextRayNumber(VekVoxel& top, int thread)
     return r;
 }
 
-// The ray and the query's own interval, handed unchanged to every nested walk.
+// The ray-face test on a face record: the face's own test, bit for bit, from
+// the packed copy (the bounds are recomputed from the corners, which the
+// record guarantees equal them); an indirect record tests the face itself.
+[[gnu::always_inline]] inline bool IntersectRecord(const FaceRecord& r, const CG::vec3<float>& origin,
+                                                   const CG::vec3<float>& direction, float tMin, float tMax, float& t,
+                                                   CG::vec3<float>& point)
+{
+    const uintptr_t axis = r.face & kRecordAxisMask;
+    if (axis == kRecordIndirect) return IntersectFace(*RecordFace(r), origin, direction, tMin, tMax, t, point);
+    if (!HitPlane(r.normal, r.planeOffset, origin, direction, tMin, tMax, t, point)) return false;
+    const float uLo = std::min(std::min(r.u[0], r.u[1]), std::min(r.u[2], r.u[3]));
+    const float uHi = std::max(std::max(r.u[0], r.u[1]), std::max(r.u[2], r.u[3]));
+    const float vLo = std::min(std::min(r.v[0], r.v[1]), std::min(r.v[2], r.v[3]));
+    const float vHi = std::max(std::max(r.v[0], r.v[1]), std::max(r.v[2], r.v[3]));
+    return InsideProjected((r.face & kRecordQuad) ? 4 : 3, point[kAxisU[axis]], point[kAxisV[axis]], uLo, uHi, vLo,
+                           vHi, [&](int i, float& cu, float& cv) {
+                               cu = r.u[i];
+                               cv = r.v[i];
+                           });
+}
+
+// The normal culling looks at: a billboard copy's own, as it turns.
+inline const CG::vec3<float>& RecordNormal(const FaceRecord& r)
+{
+    return (r.face & kRecordAxisMask) == kRecordIndirect ? RecordFace(r)->normal : r.normal;
+}
+
+// The ray and the query's own interval, handed unchanged to every nested
+// walk, with the face records the grids' entries index.
 struct RayQuery {
     CG::vec3<float> origin;
     CG::vec3<float> direction;
     float tMin;
     float tMax;
+    const FaceRecord* records;
 };
 
 // Clips [tMin, tMax] to the grid's box by the slab test; false when the ray
@@ -84,36 +117,43 @@ inline int NearestAxis(const float t[3])
     return t[0] <= t[1] ? (t[0] <= t[2] ? 0 : 2) : (t[1] <= t[2] ? 1 : 2);
 }
 
+// Four float lanes, one per axis (the fourth idle), so the three axes' sums
+// below run side by side. Lane arithmetic is the scalar IEEE arithmetic, so
+// every sum equals its one-by-one counterpart.
+typedef float Lanes __attribute__((vector_size(16)));
+
 // Crosses the empty block that holds the current cell in one move. The walk
 // state afterwards is exactly what single steps through the block leave:
 // each axis's crossings are summed one by one, as single steps sum them, and
 // as no cell of the block holds anything, nothing is missed. The sums run as
-// straight chains of additions and the choices below are counts, not loops
-// that stop on data, so crossing a block costs few mispredicted branches.
-// Returns the axis whose crossing left the block, or -1 when the walk ends
-// inside it.
+// one straight chain of additions and the choices below are searches of
+// fixed length, not loops that stop on data, so crossing a block costs few
+// mispredicted branches.
+// Returns the axis whose crossing left the block (tCur: where), or -1 when
+// the walk ends inside it.
 template <class Visitor>
 int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], const int32_t step[3],
-                    int32_t cell[3], float tExit, Visitor& visitor)
+                    int32_t cell[3], float tExit, Visitor& visitor, float& tCur)
 {
     constexpr int32_t kSide = 1 << kBlockShift;
     constexpr int32_t kMask = kSide - 1;
-    // 1. Per axis, every crossing up to the farthest one a block can hold
-    //    (crossing[i][k] after k additions), and how many stay inside.
-    float crossing[3][kSide];
+    // 1. Every crossing up to the farthest one a block can hold (crossing[k]
+    //    after k additions, per axis), and how many stay inside.
+    Lanes crossing[kSide];
+    crossing[0] = Lanes{tNext[0], tNext[1], tNext[2], 0.0f};
+    const Lanes delta = {tDelta[0], tDelta[1], tDelta[2], 0.0f};
+    for (int k = 1; k < kSide; ++k) crossing[k] = crossing[k - 1] + delta;
     int32_t inside[3];
     for (int i = 0; i < 3; ++i) {
-        crossing[i][0] = tNext[i];
-        for (int k = 1; k < kSide; ++k) crossing[i][k] = crossing[i][k - 1] + tDelta[i];
         const int32_t c = cell[i];
         inside[i] = step[i] == 0 ? 0 : (step[i] > 0 ? std::min(c | kMask, g.resolution[i] - 1) - c : c & kMask);
     }
     // 2. The first to leave, with the checks a single step makes. Parameters
     //    only grow along the walk, so checks that pass here pass for every
     //    crossing inside the block too.
-    const float leave[3] = {crossing[0][inside[0]], crossing[1][inside[1]], crossing[2][inside[2]]};
+    const float leave[3] = {crossing[inside[0]][0], crossing[inside[1]][1], crossing[inside[2]][2]};
     const int a = NearestAxis(leave);
-    const float tCur = leave[a];
+    tCur = leave[a];
     if (!(tCur <= tExit) || step[a] == 0) return -1;
     if (!visitor.Continue(tCur)) return -1;
     // 3. The other axes take their crossings before it (at the same
@@ -123,19 +163,155 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
-        auto taken = [&](int32_t k) {
-            const float t = crossing[i][k];
-            return k < inside[i] && (t < tCur || (tieGoesFirst && t == tCur));
-        };
         int32_t m = 0;
-        for (int32_t width = kSide / 2; width >= 1; width /= 2) m += taken(m + width - 1) ? width : 0;
-        tNext[i] = crossing[i][m];
+        for (int32_t width = kSide / 2; width >= 1; width /= 2) {
+            const int32_t k = m + width - 1;
+            const float t = crossing[k][i];
+            m += k < inside[i] && (t < tCur || (tieGoesFirst && t == tCur)) ? width : 0;
+        }
+        tNext[i] = crossing[m][i];
         cell[i] += m * step[i];
     }
     tNext[a] = tCur + tDelta[a];
     cell[a] += (inside[a] + 1) * step[a];
     return a;
 }
+
+// The walk's position in one grid: the cell, its index and the parameters of
+// the next crossing per axis.
+struct GridCursor {
+    const VekGrid& g;
+    float tExit;
+    float tNext[3];
+    float tDelta[3];
+    int32_t step[3];
+    int32_t stride[3];
+    int32_t cell[3];
+    int32_t index;
+    bool blockEmpty;
+    bool walking = true;
+    float tEnter = 0.0f;  // where the walk entered the current cell
+
+    // Moves to the next cell that holds entries, from the current cell on:
+    // its slot among the grid's occupied cells and the parameter where the
+    // walk entered it. False when the walk has ended: past its exit, out of
+    // the grid, or told by the visitor that no later cell can matter. The
+    // visitor's answer can only turn from yes to no as the walk goes on, so
+    // asking it here, before the cells behind are visited, ends the walk
+    // never earlier than asking after them.
+    template <class Visitor>
+    bool Next(Visitor& visitor, uint32_t& slot, float& entered)
+    {
+        while (walking) {
+            // An empty block is crossed in one move.
+            if (blockEmpty) {
+                float tCur;
+                const int a = CrossEmptyBlock(g, tNext, tDelta, step, cell, tExit, visitor, tCur);
+                if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) break;
+                index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
+                blockEmpty = g.BlockEmpty(cell);
+                tEnter = tCur;
+                continue;
+            }
+            const bool occupied = g.OccupiedSlot(index, slot);
+            entered = tEnter;
+            // Step across the nearest boundary, ties to the lower axis.
+            const int a = NearestAxis(tNext);
+            const float tCur = tNext[a];
+            if (!(tCur <= tExit) || step[a] == 0 || !visitor.Continue(tCur)) {
+                walking = false;
+            } else {
+                tNext[a] += tDelta[a];
+                cell[a] += step[a];
+                if (static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) {
+                    walking = false;
+                } else {
+                    index += stride[a];
+                    tEnter = tCur;
+                    // Only a step into another block can change the block's answer.
+                    if ((cell[a] ^ (cell[a] - step[a])) >> kBlockShift) blockEmpty = g.BlockEmpty(cell);
+                }
+            }
+            if (occupied) return true;
+        }
+        walking = false;
+        return false;
+    }
+};
+
+template <class Visitor>
+bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor);
+
+// Visits the cells with entries along the cursor's walk, in order; false
+// when the visitor ended the query.
+//
+// With kAhead > 1 (large grids) the next cells are found before the current
+// one is visited and their data fetched in stages (offsets, then entries,
+// then face records), so that the memory reads of the next cells overlap
+// the work in this one instead of each cell waiting on a chain of reads of
+// its own. Fetching ahead changes nothing the visitor sees: every cell is
+// still visited in order, after the check at the parameter where the walk
+// enters it.
+template <int kAhead, class Visitor>
+bool VisitCells(const VekGrid& g, const RayQuery& q, GridCursor& cursor, Visitor& visitor)
+{
+    const uint32_t* cellStart = g.cellStart.data();
+    const uint32_t* items = g.items.data();
+    struct Pending {
+        uint32_t slot;
+        float tEnter;
+        uint32_t begin, end;
+        int stage;  // 1: offsets on their way, 2: entries, 3: records
+    };
+    Pending ring[kAhead];
+    int head = 0, queued = 0;
+    auto enqueue = [&]() {
+        uint32_t slot;
+        float tEnter;
+        if (!cursor.Next(visitor, slot, tEnter)) return false;
+        __builtin_prefetch(cellStart + slot);
+        ring[(head + queued) % kAhead] = {slot, tEnter, 0, 0, 1};
+        ++queued;
+        return true;
+    };
+    auto prepare = [&](Pending& e, int stage) {
+        if (e.stage < 2 && stage >= 2) {
+            e.begin = cellStart[e.slot];
+            e.end = cellStart[e.slot + 1];
+            __builtin_prefetch(items + e.begin);
+            __builtin_prefetch(items + e.end - 1);
+            e.stage = 2;
+        }
+        if (e.stage < 3 && stage >= 3) {
+            if (!(items[e.begin] & kEntryNested))
+                for (uint32_t i = e.begin; i < e.end; ++i) __builtin_prefetch(q.records + items[i]);
+            e.stage = 3;
+        }
+    };
+    // The first cell is entered where the walk starts: no check before it.
+    bool first = true;
+    while (queued < kAhead && enqueue()) {}
+    while (queued > 0) {
+        Pending& e = ring[head];
+        if (kAhead > 2 && queued > 2) prepare(ring[(head + 2) % kAhead], 2);
+        if (kAhead > 1 && queued > 1) prepare(ring[(head + 1) % kAhead], 3);
+        prepare(e, 3);
+        if (!first && !visitor.Continue(e.tEnter)) return true;
+        first = false;
+        // The cell's contents: a nested grid walked on its own, or faces.
+        const uint32_t entry = items[e.begin];
+        if (entry & kEntryNested) {
+            if (!WalkGrid(*g.nestedGrids[entry & ~kEntryNested], q, true, visitor)) return false;
+        } else if (!visitor.VisitFaces(q.records, items + e.begin, items + e.end)) {
+            return false;
+        }
+        head = (head + 1) % kAhead;
+        --queued;
+        enqueue();
+    }
+    return true;
+}
+
 
 // Walks grid g along the query's ray; clip is set for nested grids and for
 // queries whose origin may lie outside. Returns false when the visitor ended
@@ -199,48 +375,18 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
     // of it: a fixed margin would skip whole cells of small nested grids on
     // long rays. Stepping past the grid is caught per axis below.
     const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2]));
-    int32_t index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
 
-    const uint32_t* cellStart = g.cellStart.data();
-    const CellEntry* items = g.items.data();
-    for (;;) {
-        // 4. An empty block is crossed in one move; otherwise the cell's
-        //    contents: a nested grid walked on its own, or faces.
-        if (g.BlockEmpty(cell)) {
-            const int a = CrossEmptyBlock(g, tNext, tDelta, step, cell, tExit, visitor);
-            if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) return true;
-            index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
-            continue;
-        }
-        if (g.CellOccupied(index)) {
-            const uint32_t begin = cellStart[index], end = cellStart[index + 1];
-            const CellItem first = items[begin].item;
-            if (first & kItemNested) {
-                const VekGrid& nested = *reinterpret_cast<const VekGrid*>(first & ~kItemTagMask);
-                if (!WalkGrid(nested, q, true, visitor)) return false;
-            } else {
-                // The cell's faces and their marks are fetched together, so
-                // their cache misses overlap instead of coming one test after
-                // another.
-                for (uint32_t i = begin; i < end; ++i) {
-                    const char* face = reinterpret_cast<const char*>(items[i].item & ~kItemTagMask);
-                    __builtin_prefetch(face);
-                    __builtin_prefetch(face + 64);
-                    __builtin_prefetch(items[i].marks);
-                }
-                if (!visitor.VisitFaces(items + begin, items + end)) return false;
-            }
-        }
-        // 5. Step across the nearest boundary, ties to the lower axis.
-        const int a = NearestAxis(tNext);
-        const float tCur = tNext[a];
-        if (!(tCur <= tExit) || step[a] == 0) return true;
-        if (!visitor.Continue(tCur)) return true;
-        tNext[a] += tDelta[a];
-        cell[a] += step[a];
-        if (static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) return true;
-        index += stride[a];
-    }
+    const int32_t index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
+    GridCursor cursor{g,
+                      tExit,
+                      {tNext[0], tNext[1], tNext[2]},
+                      {tDelta[0], tDelta[1], tDelta[2]},
+                      {step[0], step[1], step[2]},
+                      {stride[0], stride[1], stride[2]},
+                      {cell[0], cell[1], cell[2]},
+                      index,
+                      g.BlockEmpty(cell)};
+    return g.fetchAhead ? VisitCells<4>(g, q, cursor, visitor) : VisitCells<1>(g, q, cursor, visitor);
 }
 
 }  // namespace vek

@@ -19,11 +19,12 @@ protected:
         // over [0, 1]^2, and one that casts no shadow at z = 4.
         Polygon({V3(-10, -10, 1), V3(10, -10, 1), V3(10, 10, 1), V3(-10, 10, 1)}, "half");
         opaque_ = Polygon({V3(0, 0, 3), V3(1, 0, 3), V3(1, 1, 3), V3(0, 1, 3)}, "opaque");
-        Polygon({V3(-10, -10, 4), V3(10, -10, 4), V3(10, 10, 4), V3(-10, 10, 4)}, "opaque", VEK_FACE_NO_SHADOW);
+        noShadow_ = Polygon({V3(-10, -10, 4), V3(10, -10, 4), V3(10, 10, 4), V3(-10, 10, 4)}, "opaque", VEK_FACE_NO_SHADOW);
         Polygon({V3(-10, -10, -5), V3(10, -10, -5), V3(10, 10, 5)}, "half");
         Prepare();
     }
     VekSurface* opaque_ = nullptr;
+    VekSurface* noShadow_ = nullptr;
 };
 
 TEST_F(Transmission, OpaqueFaceBlocksAndIsRememberedPerLight)
@@ -49,6 +50,20 @@ TEST_F(Transmission, OpaqueFaceBlocksAndIsRememberedPerLight)
     EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
     vektest::ExpectVekError(VEK_ERROR_MEMORY, [] { VekIntersection_Reset(1L << 40); });
     EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
+}
+
+TEST_F(Transmission, CastingNoShadowCountsAsTheFlagsStandWhenTheSearchRuns)
+{
+    // Through the no-shadow plane at z = 4, which the search neither stops
+    // at nor marks.
+    const uint32_t mark = noShadow_->rayNumbers[0];
+    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
+    EXPECT_EQ(noShadow_->rayNumbers[0], mark);
+    // Flags changed after preparation take effect at once, both ways.
+    noShadow_->flags &= ~VEK_FACE_NO_SHADOW;
+    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(0, 0, 0));
+    opaque_->flags |= VEK_FACE_NO_SHADOW;
+    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 0.5f), V3(0, 0, 3), nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
 }
 
 TEST_F(Transmission, SegmentExcludesBothEnds)
