@@ -48,8 +48,8 @@ VekGrid* QueryGrid(int thread)
     uint32_t& mark = RecordMarks(r)[thread];
     float t;
     CG::vec3<float> point;
-    const bool culled = cull && !(CG::dot(RecordNormal(r), q.direction) < 0.0f);
-    if (culled || !IntersectRecord(r, q.origin, q.direction, tMin, best, t, point) || mark == ray) {
+    if ((cull && !(CG::dot(RecordNormal(r), q.direction) < 0.0f)) ||
+        !IntersectRecord(r, q.origin, q.direction, tMin, best, t, point) || mark == ray) {
         mark = ray;
         return;
     }
@@ -85,16 +85,19 @@ struct NearestVisitor {
     int thread;
     float best = kNoHit;
     HitInfo work = {};
+    RecentFaces recent = RecentFaces();
 
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
+            if (recent.Has(*it)) continue;
             const FaceRecord& r = records[*it];
             if (!kTrace && (r.marks & kRecordNotSurface)) continue;
             if (kTrace && HitQueryPasses(r, skip))
                 RecordMarks(r)[thread] = ray;
             else
                 TestNearest(r, q, tMin, cull, ray, thread, best, work);
+            recent.Add(*it);
         }
         return true;
     }
@@ -111,10 +114,12 @@ struct AllHitsVisitor {
     long maxHits;
     HitInfo* hits;
     long count = 0;
+    RecentFaces recent = RecentFaces();
 
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
+            if (recent.Has(*it)) continue;
             // The mark is read only for a hit, as in TestNearest.
             const FaceRecord& r = records[*it];
             uint32_t& mark = RecordMarks(r)[thread];
@@ -132,6 +137,7 @@ struct AllHitsVisitor {
                 h.face = RecordFace(r);
             }
             mark = ray;
+            recent.Add(*it);
         }
         return true;
     }

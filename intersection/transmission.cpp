@@ -74,6 +74,7 @@ struct TransmissionVisitor {
     int thread;
     const VekFace** cacheSlot;  // null when the light has no row in the cache
     CG::vec3<float> factor = kClear;
+    RecentFaces recent = RecentFaces();
 
     // The factor of a face hit at point; false when it stops the light.
     bool Attenuate(VekFace& f, const CG::vec3<float>& point)
@@ -101,6 +102,7 @@ struct TransmissionVisitor {
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
         for (; it != end; ++it) {
+            if (recent.Has(*it)) continue;
             const FaceRecord& r = records[*it];
             if (r.marks & kRecordNotSurface) continue;
             VekFace& f = *RecordFace(r);
@@ -114,7 +116,10 @@ struct TransmissionVisitor {
             float t;
             CG::vec3<float> point;
             if (!IntersectRecord(r, q.origin, q.direction, q.tMin, q.tMax, t, point)) {
-                if (!(r.marks & kRecordNoShadow) || !(f.flags & VEK_FACE_NO_SHADOW)) mark = ray;
+                if (!(r.marks & kRecordNoShadow) || !(f.flags & VEK_FACE_NO_SHADOW)) {
+                    mark = ray;
+                    recent.Add(*it);
+                }
                 continue;
             }
             if ((f.flags & VEK_FACE_NO_SHADOW) || mark == ray) continue;
@@ -123,6 +128,7 @@ struct TransmissionVisitor {
                 return false;
             }
             mark = ray;
+            recent.Add(*it);
         }
         return true;
     }

@@ -75,6 +75,30 @@ inline const CG::vec3<float>& RecordNormal(const FaceRecord& r)
     return (r.face & kRecordAxisMask) == kRecordIndirect ? RecordFace(r)->normal : r.normal;
 }
 
+// The last few faces a query has marked, by record number. A face lies in
+// several cells, so a walk often meets one again a cell or two later; this
+// answers as the face's mark would (the face counts as dealt with), without
+// a test or a read of its record.
+class RecentFaces {
+public:
+    RecentFaces()
+    {
+        for (uint32_t& e : entries_) e = kEntryNested;  // never a record number
+    }
+    bool Has(uint32_t record) const
+    {
+        bool found = false;
+        for (uint32_t e : entries_) found |= e == record;
+        return found;
+    }
+    void Add(uint32_t record) { entries_[next_++ & (kSize - 1)] = record; }
+
+private:
+    static constexpr uint32_t kSize = 8;
+    uint32_t entries_[kSize];
+    uint32_t next_ = 0;
+};
+
 // The ray and the query's own interval, handed unchanged to every nested
 // walk, with the face records the grids' entries index.
 struct RayQuery {
@@ -291,6 +315,12 @@ bool VisitCells(const VekGrid& g, const RayQuery& q, GridCursor& cursor, Visitor
     // The first cell is entered where the walk starts: no check before it.
     bool first = true;
     while (queued < kAhead && enqueue()) {}
+    // The first cells start cold: their offsets, then their entries, are
+    // read for all of them at once, so those misses overlap too.
+    if (kAhead > 1) {
+        for (int k = 0; k < queued; ++k) prepare(ring[k], 2);
+        for (int k = 0; k < queued; ++k) prepare(ring[k], 3);
+    }
     while (queued > 0) {
         Pending& e = ring[head];
         if (kAhead > 2 && queued > 2) prepare(ring[(head + 2) % kAhead], 2);
