@@ -200,6 +200,51 @@ VekGrid::VekGrid(const CG::vec3<float>& lo, const CG::vec3<float>& hi, const int
 
 VekGrid::~VekGrid() = default;
 
+void VekGrid::GrowEmptyBoxes()
+{
+    // Each empty block's box grows a layer at a time, on each side in turn,
+    // while the whole new layer is empty. Grids have at most 22 blocks per
+    // axis, so this stays small beside the binning.
+    const int32_t* n = blockResolution;
+    auto empty = [&](int32_t x, int32_t y, int32_t z) {
+        return !blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x];
+    };
+    auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
+        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0], hi[1], hi[2]};
+        a[axis] = b[axis] = at;
+        for (int32_t z = a[2]; z <= b[2]; ++z)
+            for (int32_t y = a[1]; y <= b[1]; ++y)
+                for (int32_t x = a[0]; x <= b[0]; ++x)
+                    if (!empty(x, y, z)) return false;
+        return true;
+    };
+    emptyBoxes.assign(blockOccupied.size(), EmptyBox{{0, 0, 0}, {0, 0, 0}});
+    for (int32_t z = 0; z < n[2]; ++z)
+        for (int32_t y = 0; y < n[1]; ++y)
+            for (int32_t x = 0; x < n[0]; ++x) {
+                if (!empty(x, y, z)) continue;
+                int32_t lo[3] = {x, y, z}, hi[3] = {x, y, z};
+                for (bool grew = true; grew;) {
+                    grew = false;
+                    for (int axis = 0; axis < 3; ++axis) {
+                        if (lo[axis] > 0 && layerEmpty(lo, hi, axis, lo[axis] - 1)) {
+                            --lo[axis];
+                            grew = true;
+                        }
+                        if (hi[axis] + 1 < n[axis] && layerEmpty(lo, hi, axis, hi[axis] + 1)) {
+                            ++hi[axis];
+                            grew = true;
+                        }
+                    }
+                }
+                EmptyBox& box = emptyBoxes[(static_cast<size_t>(z) * n[1] + y) * n[0] + x];
+                for (int i = 0; i < 3; ++i) {
+                    box.lo[i] = static_cast<uint8_t>(lo[i]);
+                    box.hi[i] = static_cast<uint8_t>(hi[i]);
+                }
+            }
+}
+
 template <class F>
 void VekGrid::ForEachGrid(F f)
 {
@@ -451,6 +496,7 @@ void VekGrid::Flatten(RecordTable& table)
                     blockOccupied[(static_cast<size_t>(c[2]) * blockResolution[1] + c[1]) * blockResolution[0] + c[0]] = 1;
                 }
             }
+    GrowEmptyBoxes();
     // 4. The build-time state goes.
     holders_.clear();
     holders_.shrink_to_fit();

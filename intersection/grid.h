@@ -151,12 +151,21 @@ public:
     // (x, y, z) at (z * blockResolution[1] + y) * blockResolution[0] + x.
     std::vector<uint8_t> blockOccupied;
     int32_t blockResolution[3];
+    // Per empty block, a box of empty blocks around it (block coordinates,
+    // both ends included), grown at build; a walk crosses the whole box in
+    // one move.
+    struct EmptyBox {
+        uint8_t lo[3];
+        uint8_t hi[3];
+    };
+    std::vector<EmptyBox> emptyBoxes;
 
-    bool BlockEmpty(const int32_t cell[3]) const
+    size_t BlockIndex(const int32_t cell[3]) const
     {
         const int32_t x = cell[0] >> kBlockShift, y = cell[1] >> kBlockShift, z = cell[2] >> kBlockShift;
-        return !blockOccupied[(static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x];
+        return (static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x;
     }
+    bool BlockEmpty(const int32_t cell[3]) const { return !blockOccupied[BlockIndex(cell)]; }
 
 private:
     struct Node;
@@ -170,6 +179,7 @@ private:
     void Flatten(RecordTable& table);
     template <class F>
     void ForEachGrid(F f);
+    void GrowEmptyBoxes();
 
     void BinByBox(CellItem item, const CG::vec3<float>& lo, const CG::vec3<float>& hi);
     void BinTriangle(CellItem item, const VekFace& f);

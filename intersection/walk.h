@@ -146,35 +146,39 @@ inline int NearestAxis(const float t[3])
 // every sum equals its one-by-one counterpart.
 typedef float Lanes __attribute__((vector_size(16)));
 
-// Crosses the empty block that holds the current cell in one move. The walk
-// state afterwards is exactly what single steps through the block leave:
-// each axis's crossings are summed one by one, as single steps sum them, and
-// as no cell of the block holds anything, nothing is missed. The sums run as
-// one straight chain of additions and the choices below are searches of
-// fixed length, not loops that stop on data, so crossing a block costs few
-// mispredicted branches.
-// Returns the axis whose crossing left the block (tCur: where), or -1 when
-// the walk ends inside it.
+// Crosses the empty box of blocks that holds the current cell in one move.
+// The walk state afterwards is exactly what single steps through the box
+// leave: each axis's crossings are summed one by one, as single steps sum
+// them, and as no cell of the box holds anything, nothing is missed. The
+// sums run as one straight chain of additions and the choices below are
+// searches of fixed length, not loops that stop on data, so crossing a box
+// costs few mispredicted branches.
+// Returns the axis whose crossing left the box (tCur: where), or -1 when the
+// walk ends inside it.
 template <class Visitor>
-int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], const int32_t step[3],
-                    int32_t cell[3], float tExit, Visitor& visitor, float& tCur)
+int CrossEmptyBox(const VekGrid& g, const VekGrid::EmptyBox& box, float tNext[3], const float tDelta[3],
+                  const int32_t step[3], int32_t cell[3], float tExit, Visitor& visitor, float& tCur)
 {
-    constexpr int32_t kSide = 1 << kBlockShift;
-    constexpr int32_t kMask = kSide - 1;
-    // 1. Every crossing up to the farthest one a block can hold (crossing[k]
-    //    after k additions, per axis), and how many stay inside.
-    Lanes crossing[kSide];
-    crossing[0] = Lanes{tNext[0], tNext[1], tNext[2], 0.0f};
-    const Lanes delta = {tDelta[0], tDelta[1], tDelta[2], 0.0f};
-    for (int k = 1; k < kSide; ++k) crossing[k] = crossing[k - 1] + delta;
+    constexpr int32_t kMask = (1 << kBlockShift) - 1;
+    // 1. How many crossings stay inside the box, per axis, and every
+    //    crossing up to the farthest (crossing[k] after k additions).
     int32_t inside[3];
+    int32_t most = 0;
     for (int i = 0; i < 3; ++i) {
         const int32_t c = cell[i];
-        inside[i] = step[i] == 0 ? 0 : (step[i] > 0 ? std::min(c | kMask, g.resolution[i] - 1) - c : c & kMask);
+        if (step[i] > 0)
+            inside[i] = std::min(box.hi[i] << kBlockShift | kMask, g.resolution[i] - 1) - c;
+        else
+            inside[i] = step[i] < 0 ? c - (box.lo[i] << kBlockShift) : 0;
+        most = std::max(most, inside[i]);
     }
+    Lanes crossing[kMaxResolution];
+    crossing[0] = Lanes{tNext[0], tNext[1], tNext[2], 0.0f};
+    const Lanes delta = {tDelta[0], tDelta[1], tDelta[2], 0.0f};
+    for (int32_t k = 1; k <= most; ++k) crossing[k] = crossing[k - 1] + delta;
     // 2. The first to leave, with the checks a single step makes. Parameters
     //    only grow along the walk, so checks that pass here pass for every
-    //    crossing inside the block too.
+    //    crossing inside the box too.
     const float leave[3] = {crossing[inside[0]][0], crossing[inside[1]][1], crossing[inside[2]][2]};
     const int a = NearestAxis(leave);
     tCur = leave[a];
@@ -183,15 +187,19 @@ int CrossEmptyBlock(const VekGrid& g, float tNext[3], const float tDelta[3], con
     // 3. The other axes take their crossings before it (at the same
     //    parameter, the lower axis goes first), then the leaving crossing.
     //    Crossings never decrease, so those taken are a prefix, found by a
-    //    binary search over the block's places.
+    //    binary search.
+    int32_t top = 1;
+    while (top <= most) top *= 2;
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
         int32_t m = 0;
-        for (int32_t width = kSide / 2; width >= 1; width /= 2) {
+        for (int32_t width = top / 2; width >= 1; width /= 2) {
             const int32_t k = m + width - 1;
-            const float t = crossing[k][i];
-            m += k < inside[i] && (t < tCur || (tieGoesFirst && t == tCur)) ? width : 0;
+            if (k < inside[i]) {
+                const float t = crossing[k][i];
+                m += t < tCur || (tieGoesFirst && t == tCur) ? width : 0;
+            }
         }
         tNext[i] = crossing[m][i];
         cell[i] += m * step[i];
@@ -227,10 +235,11 @@ struct GridCursor {
     bool Next(Visitor& visitor, uint32_t& slot, float& entered)
     {
         while (walking) {
-            // An empty block is crossed in one move.
+            // An empty block is crossed in one move, with the empty blocks around it.
             if (blockEmpty) {
                 float tCur;
-                const int a = CrossEmptyBlock(g, tNext, tDelta, step, cell, tExit, visitor, tCur);
+                const int a = CrossEmptyBox(g, g.emptyBoxes[g.BlockIndex(cell)], tNext, tDelta, step, cell, tExit,
+                                            visitor, tCur);
                 if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) break;
                 index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
                 blockEmpty = g.BlockEmpty(cell);
