@@ -102,6 +102,8 @@ struct NearestVisitor {
         return true;
     }
     bool Continue(float tCur) const { return best > tCur; }
+    // Hit queries from scattered origins wait mostly on memory.
+    static constexpr bool kFetchAhead = true;
 };
 
 // Every hit, in walk order, up to maxHits records.
@@ -142,6 +144,8 @@ struct AllHitsVisitor {
         return true;
     }
     bool Continue(float) const { return true; }
+    // A walk to the end of the grid: whatever is fetched ahead is used.
+    static constexpr bool kFetchAhead = true;
 };
 
 HitInfo EmptyRecord()

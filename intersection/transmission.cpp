@@ -133,6 +133,9 @@ struct TransmissionVisitor {
         return true;
     }
     bool Continue(float) const { return true; }
+    // Searches gained nothing from fetching ahead even from scattered
+    // origins, and lost in the coherent runs shadow rays usually come in.
+    static constexpr bool kFetchAhead = false;
 };
 
 CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3<float>& direction,

@@ -13,6 +13,8 @@
 //       asked with the parameter at which a later cell is entered; false
 //       ends the walk of this grid (an early stop). The answer may only
 //       turn from true to false as tCur grows and visits narrow the query.
+//   static constexpr bool kFetchAhead
+//       whether walks of large grids fetch the next cells' data ahead.
 // Departures from the textbook: an empty block of 16 x 16 x 16 cells is
 // crossed in one move that leaves the walk exactly where single steps would;
 // on large grids the next cells' data is fetched ahead of the visits; a
@@ -425,7 +427,8 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
                       {cell[0], cell[1], cell[2]},
                       index,
                       g.BlockEmpty(cell)};
-    return g.fetchAhead ? VisitCells<4>(g, q, cursor, visitor) : VisitCells<1>(g, q, cursor, visitor);
+    return Visitor::kFetchAhead && g.fetchAhead ? VisitCells<4>(g, q, cursor, visitor)
+                                                : VisitCells<1>(g, q, cursor, visitor);
 }
 
 }  // namespace vek
