@@ -33,7 +33,8 @@ inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item
 // the corners already projected onto the two axes the inside test keeps, the
 // face and its ray marks. Records sit in one array in the order the cells
 // first name them, so the faces of a cell are mostly neighbours in memory,
-// and a walk never reads the face itself unless the ray hits it.
+// and a walk reads the face itself only when the ray hits it (or, in a
+// search, misses a face that cast no shadow at preparation).
 //
 // Tag bits ride in the pointers' low bits (faces are 8-byte aligned, marks
 // 4-byte): the main axis and the corner count on the face pointer, two flags
