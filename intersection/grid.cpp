@@ -15,7 +15,6 @@
 #include <cmath>
 #include <limits>
 #include <new>
-#include <unordered_map>
 
 #include "intersection/face_tests.h"
 
@@ -47,22 +46,39 @@ struct VekGrid::NodePool {
 };
 
 // The face records under construction: one per face, numbered in the order
-// the flattening meets them.
+// the flattening meets them. Faces are looked up by address in an open
+// addressing table of at least twice as many slots as faces (the grid meets
+// each face in several cells, so lookups outnumber faces several times).
 struct VekGrid::RecordTable {
-    std::vector<FaceRecord> records;
-    std::unordered_map<CellItem, uint32_t> numbers;
+    explicit RecordTable(size_t faces)
+    {
+        size_t slots = 16;
+        while (slots < 2 * faces) slots *= 2;
+        keys.assign(slots, 0);
+        numbers.resize(slots);
+        records.reserve(faces);
+    }
 
     uint32_t Number(CellItem item)
     {
-        const auto found = numbers.emplace(item, static_cast<uint32_t>(records.size()));
-        if (found.second) {
-            if (records.size() >= kEntryNested) throw std::bad_alloc();
-            records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
-        }
-        return found.first->second;
+        const size_t mask = keys.size() - 1;
+        // Addresses are 8-byte aligned and come from large blocks: a
+        // multiplicative hash spreads them.
+        size_t slot = static_cast<size_t>((static_cast<uint64_t>(item) * 0x9E3779B97F4A7C15ull) >> 20) & mask;
+        while (keys[slot] != 0 && keys[slot] != item) slot = (slot + 1) & mask;
+        if (keys[slot] == item) return numbers[slot];
+        if (records.size() >= kEntryNested || records.size() >= keys.size() / 2) throw std::bad_alloc();
+        keys[slot] = item;
+        numbers[slot] = static_cast<uint32_t>(records.size());
+        records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
+        return numbers[slot];
     }
 
     static FaceRecord MakeRecord(const VekFace& f, bool notSurface);
+
+    std::vector<FaceRecord> records;
+    std::vector<CellItem> keys;  // 0: a free slot (no face lives at address 0)
+    std::vector<uint32_t> numbers;
 };
 
 // A crowded cell's grid and the faces sorted into that cell, in order.
@@ -257,8 +273,7 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     CountFaces(faces);
     BinFaces(faces);
     BuildNestedGrids(true);
-    RecordTable table;
-    table.numbers.reserve(faces.size());
+    RecordTable table(faces.size());
     Flatten(table);
     records = std::move(table.records);
     // 5. Walk style: fetching ahead pays once the structure is well beyond
