@@ -15,8 +15,10 @@
 //       turn from true to false as tCur grows and visits narrow the query.
 //   static constexpr bool kFetchAhead
 //       whether walks of large grids fetch the next cells' data ahead.
-// Departures from the textbook: an empty block of 16 x 16 x 16 cells is
-// crossed in one move that leaves the walk exactly where single steps would;
+// Departures from the textbook: an empty block of 16 x 16 x 16 cells, with
+// the box of empty blocks around it, is crossed in one move that leaves the
+// walk exactly where single steps would; faces met again a cell or two later
+// are passed over without a test;
 // on large grids the next cells' data is fetched ahead of the visits; a
 // clipped walk clamps its entry cell into the grid, and a walk ends at its
 // exact exit or as soon as a cell coordinate leaves its grid, so no cell
