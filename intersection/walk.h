@@ -155,8 +155,8 @@ typedef float Lanes __attribute__((vector_size(16)));
 // leave: each axis's crossings are summed one by one, as single steps sum
 // them, and as no cell of the box holds anything, nothing is missed. The
 // sums run as one straight chain of additions and the choices below are
-// searches of fixed length, not loops that stop on data, so crossing a box
-// costs few mispredicted branches.
+// binary searches, not loops that stop on data, so crossing a box costs few
+// mispredicted branches.
 // Returns the axis whose crossing left the box (tCur: where), or -1 when the
 // walk ends inside it.
 template <class Visitor>
