@@ -161,6 +161,10 @@ public:
     };
     std::vector<EmptyBox> emptyBoxes;
 
+    int32_t CellIndex(const int32_t cell[3]) const
+    {
+        return (cell[2] * resolution[1] + cell[1]) * resolution[0] + cell[0];
+    }
     size_t BlockIndex(const int32_t cell[3]) const
     {
         const int32_t x = cell[0] >> kBlockShift, y = cell[1] >> kBlockShift, z = cell[2] >> kBlockShift;

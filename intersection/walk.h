@@ -245,7 +245,7 @@ struct GridCursor {
                 const int a = CrossEmptyBox(g, g.emptyBoxes[g.BlockIndex(cell)], tNext, tDelta, step, cell, tExit,
                                             visitor, tCur);
                 if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) break;
-                index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
+                index = g.CellIndex(cell);
                 blockEmpty = g.BlockEmpty(cell);
                 tEnter = tCur;
                 continue;
@@ -419,7 +419,7 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
     // long rays. Stepping past the grid is caught per axis below.
     const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2]));
 
-    const int32_t index = (cell[2] * g.resolution[1] + cell[1]) * g.resolution[0] + cell[0];
+    const int32_t index = g.CellIndex(cell);
     GridCursor cursor{g,
                       tExit,
                       {tNext[0], tNext[1], tNext[2]},
