@@ -156,7 +156,9 @@ typedef float Lanes __attribute__((vector_size(16)));
 // them, and as no cell of the box holds anything, nothing is missed. The
 // sums run as one straight chain of additions and the choices below are
 // binary searches, not loops that stop on data, so crossing a box costs few
-// mispredicted branches.
+// mispredicted branches. The chain only runs as far as the ray goes in the
+// box: an estimate of where it leaves bounds it, and the exact sums then
+// confirm the estimate (or, rarely, the chain runs on to the box's far side).
 // Returns the axis whose crossing left the box (tCur: where), or -1 when the
 // walk ends inside it.
 template <class Visitor>
@@ -164,8 +166,7 @@ int CrossEmptyBox(const VekGrid& g, const VekGrid::EmptyBox& box, float tNext[3]
                   const int32_t step[3], int32_t cell[3], float tExit, Visitor& visitor, float& tCur)
 {
     constexpr int32_t kMask = (1 << kBlockShift) - 1;
-    // 1. How many crossings stay inside the box, per axis, and every
-    //    crossing up to the farthest (crossing[k] after k additions).
+    // 1. How many crossings stay inside the box, per axis.
     int32_t inside[3];
     int32_t most = 0;
     for (int i = 0; i < 3; ++i) {
@@ -176,31 +177,57 @@ int CrossEmptyBox(const VekGrid& g, const VekGrid::EmptyBox& box, float tNext[3]
             inside[i] = step[i] < 0 ? c - (box.lo[i] << kBlockShift) : 0;
         most = std::max(most, inside[i]);
     }
+    // 2. An estimate of the leaving crossing, by products instead of sums,
+    //    gives how far each axis's chain must run: to the far side for the
+    //    leaving axis, a little past the estimate for the others.
+    float estimate = kNoHit;
+    for (int i = 0; i < 3; ++i)
+        if (step[i] != 0) estimate = std::min(estimate, tNext[i] + static_cast<float>(inside[i]) * tDelta[i]);
+    int32_t reach = 0;
+    for (int i = 0; i < 3; ++i) {
+        const float k = (estimate - tNext[i]) / tDelta[i] + 2.0f;
+        int32_t n = inside[i];
+        if (k < static_cast<float>(n)) n = k > 0.0f ? static_cast<int32_t>(k) : 0;
+        reach = std::max(reach, n);
+    }
+    // 3. The crossings, crossing[k] after k additions, up to reach.
     Lanes crossing[kMaxResolution];
     crossing[0] = Lanes{tNext[0], tNext[1], tNext[2], 0.0f};
     const Lanes delta = {tDelta[0], tDelta[1], tDelta[2], 0.0f};
-    for (int32_t k = 1; k <= most; ++k) crossing[k] = crossing[k - 1] + delta;
-    // 2. The first to leave, with the checks a single step makes. Parameters
-    //    only grow along the walk, so checks that pass here pass for every
-    //    crossing inside the box too.
-    const float leave[3] = {crossing[inside[0]][0], crossing[inside[1]][1], crossing[inside[2]][2]};
-    const int a = NearestAxis(leave);
+    for (int32_t k = 1; k <= reach; ++k) crossing[k] = crossing[k - 1] + delta;
+    // 4. The first to leave, with the checks a single step makes. An axis
+    //    whose chain stopped short is known to leave later when its last
+    //    sum already lies beyond the others' exits (sums never decrease);
+    //    otherwise its chain runs on and the choice is made again.
+    float leave[3];
+    int a;
+    for (;;) {
+        bool known = true;
+        for (int i = 0; i < 3; ++i) leave[i] = crossing[std::min(inside[i], reach)][i];
+        a = NearestAxis(leave);
+        for (int i = 0; i < 3; ++i) known &= inside[i] <= reach || leave[i] > leave[a];
+        if (known) break;
+        for (int32_t k = reach + 1; k <= most; ++k) crossing[k] = crossing[k - 1] + delta;
+        reach = most;
+    }
     tCur = leave[a];
     if (!(tCur <= tExit) || step[a] == 0) return -1;
     if (!visitor.Continue(tCur)) return -1;
-    // 3. The other axes take their crossings before it (at the same
+    // 5. The other axes take their crossings before it (at the same
     //    parameter, the lower axis goes first), then the leaving crossing.
     //    Crossings never decrease, so those taken are a prefix, found by a
-    //    binary search.
+    //    binary search; an axis whose chain stopped short takes none beyond
+    //    it, as its last sum lies past tCur.
     int32_t top = 1;
-    while (top <= most) top *= 2;
+    while (top <= reach) top *= 2;
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
+        const int32_t limit = std::min(inside[i], reach);
         int32_t m = 0;
         for (int32_t width = top / 2; width >= 1; width /= 2) {
             const int32_t k = m + width - 1;
-            if (k < inside[i]) {
+            if (k < limit) {
                 const float t = crossing[k][i];
                 m += t < tCur || (tieGoesFirst && t == tCur) ? width : 0;
             }
