@@ -27,6 +27,7 @@
 
 #include <algorithm>
 #include <cstdint>
+#include <type_traits>
 
 #include "intersection/face_tests.h"
 #include "intersection/grid.h"
@@ -277,29 +278,67 @@ struct GridCursor {
                 tEnter = tCur;
                 continue;
             }
-            const bool occupied = g.OccupiedSlot(index, slot);
-            entered = tEnter;
-            // Step across the nearest boundary, ties to the lower axis.
-            const int a = NearestAxis(tNext);
-            const float tCur = tNext[a];
-            if (!(tCur <= tExit) || step[a] == 0 || !visitor.Continue(tCur)) {
-                walking = false;
-            } else {
-                tNext[a] += tDelta[a];
-                cell[a] += step[a];
-                if (static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) {
-                    walking = false;
-                } else {
-                    index += stride[a];
-                    tEnter = tCur;
-                    // Only a step into another block can change the block's answer.
-                    if ((cell[a] ^ (cell[a] - step[a])) >> kBlockShift) blockEmpty = g.BlockEmpty(cell);
-                }
-            }
-            if (occupied) return true;
+            if (StepThroughBlock(visitor, slot, entered)) return true;
         }
         walking = false;
         return false;
+    }
+
+    // Single steps from the current cell until one with entries has been
+    // stepped out of, the walk ends or it enters an empty block; true when
+    // the cell stepped out of holds entries. Meanwhile the state lives in
+    // locals and each axis's step is written out on its own, so it stays in
+    // registers: the walk's chain of additions never waits on memory.
+    template <class Visitor>
+    bool StepThroughBlock(Visitor& visitor, uint32_t& slot, float& entered)
+    {
+        float t[3] = {tNext[0], tNext[1], tNext[2]};
+        int32_t c[3] = {cell[0], cell[1], cell[2]};
+        int32_t at = index;
+        float tAt = tEnter;
+        bool occupied, going = true, empty = false;
+        auto stepAlong = [&](auto axis) {
+            constexpr int a = decltype(axis)::value;
+            const float tCur = t[a];
+            if (!(tCur <= tExit) || step[a] == 0 || !visitor.Continue(tCur)) {
+                going = false;
+                return;
+            }
+            t[a] += tDelta[a];
+            c[a] += step[a];
+            if (static_cast<uint32_t>(c[a]) >= static_cast<uint32_t>(g.resolution[a])) {
+                going = false;
+                return;
+            }
+            at += stride[a];
+            tAt = tCur;
+            // Only a step into another block can change the block's answer.
+            if ((c[a] ^ (c[a] - step[a])) >> kBlockShift) empty = g.BlockEmpty(c);
+        };
+        do {
+            occupied = g.OccupiedSlot(at, slot);
+            entered = tAt;
+            // Step across the nearest boundary, ties to the lower axis.
+            if (t[0] <= t[1]) {
+                if (t[0] <= t[2])
+                    stepAlong(std::integral_constant<int, 0>());
+                else
+                    stepAlong(std::integral_constant<int, 2>());
+            } else if (t[1] <= t[2]) {
+                stepAlong(std::integral_constant<int, 1>());
+            } else {
+                stepAlong(std::integral_constant<int, 2>());
+            }
+        } while (!occupied && going && !empty);
+        for (int i = 0; i < 3; ++i) {
+            tNext[i] = t[i];
+            cell[i] = c[i];
+        }
+        index = at;
+        tEnter = tAt;
+        walking = going;
+        blockEmpty = empty;
+        return occupied;
     }
 };
 
@@ -330,8 +369,8 @@ bool VisitCells(const VekGrid& g, const RayQuery& q, GridCursor& cursor, Visitor
     Pending ring[kAhead];
     int head = 0, queued = 0;
     auto enqueue = [&]() {
-        uint32_t slot;
-        float tEnter;
+        uint32_t slot = 0;
+        float tEnter = 0.0f;
         if (!cursor.Next(visitor, slot, tEnter)) return false;
         __builtin_prefetch(cellStart + slot);
         ring[(head + queued) % kAhead] = {slot, tEnter, 0, 0, 1};
