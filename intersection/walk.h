@@ -17,7 +17,7 @@
 //       whether walks of large grids fetch the next cells' data ahead.
 // Departures from the textbook: an empty block of 16 x 16 x 16 cells, with
 // the box of empty blocks around it, is crossed in one move that leaves the
-// walk exactly where single steps would; faces met again a cell or two later
+// walk exactly where single steps would; faces met again a few cells later
 // are passed over without a test;
 // on large grids the next cells' data is fetched ahead of the visits; a
 // clipped walk clamps its entry cell into the grid, and a walk ends at its
@@ -80,28 +80,24 @@ inline const CG::vec3<float>& RecordNormal(const FaceRecord& r)
     return (r.face & kRecordAxisMask) == kRecordIndirect ? RecordFace(r)->normal : r.normal;
 }
 
-// The last few faces a query has marked, by record number. A face lies in
-// several cells, so a walk often meets one again a cell or two later; this
-// answers as the face's mark would (the face counts as dealt with), without
-// a test or a read of its record.
+// Faces a query has marked lately, by record number. A face lies in several
+// cells, so a walk often meets one again a few cells later; this answers as
+// the face's mark would (the face counts as dealt with), without a test or
+// a read of its record. One slot per record number modulo the table size:
+// a lookup is a single comparison, and as the faces of a cell mostly have
+// neighbouring numbers, they rarely push each other out.
 class RecentFaces {
 public:
     RecentFaces()
     {
         for (uint32_t& e : entries_) e = kEntryNested;  // never a record number
     }
-    bool Has(uint32_t record) const
-    {
-        bool found = false;
-        for (uint32_t e : entries_) found |= e == record;
-        return found;
-    }
-    void Add(uint32_t record) { entries_[next_++ & (kSize - 1)] = record; }
+    bool Has(uint32_t record) const { return entries_[record & (kSize - 1)] == record; }
+    void Add(uint32_t record) { entries_[record & (kSize - 1)] = record; }
 
 private:
-    static constexpr uint32_t kSize = 8;
+    static constexpr uint32_t kSize = 32;
     uint32_t entries_[kSize];
-    uint32_t next_ = 0;
 };
 
 // The ray and the query's own interval, handed unchanged to every nested
