@@ -281,7 +281,7 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     size_t bytes = records.size() * sizeof(FaceRecord);
     ForEachGrid([&](VekGrid& g) {
         bytes += g.items.size() * sizeof(uint32_t) + g.cellStart.size() * sizeof(uint32_t) +
-                 g.cellOccupied.size() * (sizeof(uint64_t) + sizeof(uint32_t));
+                 g.occupancy.size() * sizeof(OccupancyWord);
     });
     const bool large = bytes > kFetchAheadBytes;
     ForEachGrid([&](VekGrid& g) { g.fetchAhead = large; });
@@ -467,14 +467,13 @@ void VekGrid::Flatten(RecordTable& table)
     //    failure like any other.
     const size_t cells = heads_.size();
     const size_t words = (cells + 63) / 64;
-    cellOccupied.assign(words, 0);
-    occupiedBefore.assign(words, 0);
+    occupancy.assign(words, OccupancyWord{0, 0, 0});
     cellStart.clear();
     size_t total = 0, occupied = 0;
     for (size_t i = 0; i < cells; ++i) {
-        if ((i & 63) == 0) occupiedBefore[i >> 6] = static_cast<uint32_t>(occupied);
+        if ((i & 63) == 0) occupancy[i >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
         if (!heads_[i]) continue;
-        cellOccupied[i >> 6] |= uint64_t(1) << (i & 63);
+        occupancy[i >> 6].cells |= uint64_t(1) << (i & 63);
         ++occupied;
         cellStart.push_back(static_cast<uint32_t>(total));
         for (const Node* n = heads_[i]; n; n = n->next) ++total;

@@ -123,12 +123,19 @@ public:
     int32_t strides[3];
 
     // Cell occupancy, one bit per cell (64 cells a word, cell index order),
-    // and per word the number of occupied cells in earlier words. Only
-    // occupied cells have offsets: entries of the k-th occupied cell are
-    // items[cellStart[k] .. cellStart[k + 1]). Empty space, most of a large
-    // grid, costs a bit per cell instead of an offset.
-    std::vector<uint64_t> cellOccupied;
-    std::vector<uint32_t> occupiedBefore;
+    // and per word the number of occupied cells in earlier words and where
+    // the entries of its first occupied cell begin (so a walk can fetch a
+    // cell's entries before it has read the cell's offset: they follow
+    // closely). Only occupied cells have offsets: entries of the k-th
+    // occupied cell are items[cellStart[k] .. cellStart[k + 1]). Empty
+    // space, most of a large grid, costs two bits per cell instead of an
+    // offset.
+    struct OccupancyWord {
+        uint64_t cells;
+        uint32_t occupiedBefore;
+        uint32_t firstEntry;
+    };
+    std::vector<OccupancyWord> occupancy;
     std::vector<uint32_t> cellStart;
     std::vector<uint32_t> items;
     std::vector<std::unique_ptr<VekGrid>> nestedGrids;
@@ -138,13 +145,16 @@ public:
     // fetch the next cells' data ahead.
     bool fetchAhead = false;
 
-    // The slot k of cell index among the occupied cells; false for an empty cell.
-    bool OccupiedSlot(int32_t index, uint32_t& slot) const
+    // The slot k of cell index among the occupied cells, and where the
+    // entries of its word begin (the cell's own lie at or shortly after);
+    // false for an empty cell.
+    bool OccupiedSlot(int32_t index, uint32_t& slot, uint32_t& nearEntries) const
     {
-        const uint32_t word = static_cast<uint32_t>(index) >> 6, bit = static_cast<uint32_t>(index) & 63;
-        const uint64_t w = cellOccupied[word];
-        if (!((w >> bit) & 1)) return false;
-        slot = occupiedBefore[word] + static_cast<uint32_t>(__builtin_popcountll(w & ((uint64_t(1) << bit) - 1)));
+        const uint32_t bit = static_cast<uint32_t>(index) & 63;
+        const OccupancyWord& w = occupancy[static_cast<uint32_t>(index) >> 6];
+        if (!((w.cells >> bit) & 1)) return false;
+        slot = w.occupiedBefore + static_cast<uint32_t>(__builtin_popcountll(w.cells & ((uint64_t(1) << bit) - 1)));
+        nearEntries = w.firstEntry;
         return true;
     }
 

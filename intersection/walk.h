@@ -312,7 +312,13 @@ struct GridCursor {
             if ((c[a] ^ (c[a] - step[a])) >> kBlockShift) empty = g.BlockEmpty(c);
         };
         do {
-            occupied = g.OccupiedSlot(at, slot);
+            uint32_t nearEntries;
+            occupied = g.OccupiedSlot(at, slot, nearEntries);
+            if (occupied) {
+                // The cell's entries, ahead of its offset.
+                __builtin_prefetch(g.items.data() + nearEntries);
+                __builtin_prefetch(g.items.data() + nearEntries + 16);
+            }
             entered = tAt;
             // Step across the nearest boundary, ties to the lower axis.
             if (t[0] <= t[1]) {
