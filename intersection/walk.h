@@ -151,11 +151,10 @@ typedef float Lanes __attribute__((vector_size(16)));
 // The walk state afterwards is exactly what single steps through the box
 // leave: each axis's crossings are summed one by one, as single steps sum
 // them, and as no cell of the box holds anything, nothing is missed. The
-// sums run as one straight chain of additions and the choices below are
-// binary searches, not loops that stop on data, so crossing a box costs few
-// mispredicted branches. The chain only runs as far as the ray goes in the
-// box: an estimate of where it leaves bounds it, and the exact sums then
-// confirm the estimate (or, rarely, the chain runs on to the box's far side).
+// sums run as one straight chain of additions, and only as far as the ray
+// goes in the box: estimates by products and quotients say how far and
+// where each axis stands when the ray leaves, and the exact sums then
+// confirm them (or, rarely, the chain runs on to the box's far side).
 // Returns the axis whose crossing left the box (tCur: where), or -1 when the
 // walk ends inside it.
 template <class Visitor>
@@ -212,23 +211,24 @@ int CrossEmptyBox(const VekGrid& g, const VekGrid::EmptyBox& box, float tNext[3]
     if (!visitor.Continue(tCur)) return -1;
     // 5. The other axes take their crossings before it (at the same
     //    parameter, the lower axis goes first), then the leaving crossing.
-    //    Crossings never decrease, so those taken are a prefix, found by a
-    //    binary search; an axis whose chain stopped short takes none beyond
-    //    it, as its last sum lies past tCur.
-    int32_t top = 1;
-    while (top <= reach) top *= 2;
+    //    Crossings never decrease, so those taken are a prefix; its length
+    //    is guessed by a quotient and settled by comparing the exact sums
+    //    around the guess (almost always right or one off). An axis whose
+    //    chain stopped short takes none beyond it, as its last sum lies
+    //    past tCur.
     for (int i = 0; i < 3; ++i) {
         if (i == a) continue;
         const bool tieGoesFirst = i < a;
         const int32_t limit = std::min(inside[i], reach);
-        int32_t m = 0;
-        for (int32_t width = top / 2; width >= 1; width /= 2) {
-            const int32_t k = m + width - 1;
-            if (k < limit) {
-                const float t = crossing[k][i];
-                m += t < tCur || (tieGoesFirst && t == tCur) ? width : 0;
-            }
-        }
+        auto taken = [&](int32_t k) {
+            const float t = crossing[k][i];
+            return t < tCur || (tieGoesFirst && t == tCur);
+        };
+        const float guess = (tCur - tNext[i]) / tDelta[i] + 1.0f;
+        int32_t m = limit;
+        if (guess < static_cast<float>(limit)) m = guess > 0.0f ? static_cast<int32_t>(guess) : 0;
+        while (m > 0 && !taken(m - 1)) --m;
+        while (m < limit && taken(m)) ++m;
         tNext[i] = crossing[m][i];
         cell[i] += m * step[i];
     }
