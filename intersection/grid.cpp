@@ -460,34 +460,67 @@ void VekGrid::BuildNestedGrids(bool count)
     }
 }
 
+template <class F>
+void VekGrid::ForEachCellInOrder(F f) const
+{
+    // Blocks in row-major order, cells row-major inside their block; the
+    // cells an edge block lacks still take their places.
+    const int32_t* n = blockResolution;
+    uint32_t position = 0;
+    for (int32_t bz = 0; bz < n[2]; ++bz)
+        for (int32_t by = 0; by < n[1]; ++by)
+            for (int32_t bx = 0; bx < n[0]; ++bx)
+                for (int32_t lz = 0; lz < blockSize[2]; ++lz)
+                    for (int32_t ly = 0; ly < blockSize[1]; ++ly)
+                        for (int32_t lx = 0; lx < blockSize[0]; ++lx, ++position) {
+                            const int32_t x = (bx << kBlockShift) + lx, y = (by << kBlockShift) + ly,
+                                          z = (bz << kBlockShift) + lz;
+                            const bool inside = x < resolution[0] && y < resolution[1] && z < resolution[2];
+                            f(position, inside ? heads_[static_cast<size_t>(z) * sliceSize +
+                                                        static_cast<size_t>(y) * resolution[0] + x]
+                                               : nullptr);
+                        }
+}
+
 void VekGrid::Flatten(RecordTable& table)
 {
-    // 1. Occupancy and, per occupied cell, its list length summed. The
+    // 1. The occupancy order: blocks of up to 16 cells a side.
+    for (int i = 0; i < 3; ++i) {
+        blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
+        blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);
+    }
+    const int32_t blockCells = blockSize[0] * blockSize[1] * blockSize[2];
+    localStride[0] = 1;
+    localStride[1] = blockSize[0];
+    localStride[2] = blockSize[0] * blockSize[1];
+    blockStride[0] = blockCells;
+    blockStride[1] = blockResolution[0] * blockCells;
+    blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
+    const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
+    // 2. Occupancy and, per occupied cell, its list length summed. The
     //    offsets are 32-bit; a structure beyond that is an allocation
     //    failure like any other.
-    const size_t cells = heads_.size();
-    const size_t words = (cells + 63) / 64;
-    occupancy.assign(words, OccupancyWord{0, 0, 0});
+    occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
     cellStart.clear();
     size_t total = 0, occupied = 0;
-    for (size_t i = 0; i < cells; ++i) {
-        if ((i & 63) == 0) occupancy[i >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
-        if (!heads_[i]) continue;
-        occupancy[i >> 6].cells |= uint64_t(1) << (i & 63);
+    ForEachCellInOrder([&](uint32_t p, const Node* head) {
+        if ((p & 63) == 0) occupancy[p >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
+        if (!head) return;
+        occupancy[p >> 6].cells |= uint64_t(1) << (p & 63);
         ++occupied;
         cellStart.push_back(static_cast<uint32_t>(total));
-        for (const Node* n = heads_[i]; n; n = n->next) ++total;
+        for (const Node* n = head; n; n = n->next) ++total;
         if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    }
+    });
     cellStart.push_back(static_cast<uint32_t>(total));
     cellStart.shrink_to_fit();
-    // 2. Entries in list order (newest first): a face's record number, or a
+    // 3. Entries in list order (newest first): a face's record number, or a
     //    holder's grid, flattened where it is met so its faces' records lie
     //    near their neighbours'.
     items.resize(total);
     size_t at = 0;
-    for (size_t i = 0; i < cells; ++i)
-        for (const Node* n = heads_[i]; n; n = n->next) {
+    ForEachCellInOrder([&](uint32_t, const Node* head) {
+        for (const Node* n = head; n; n = n->next) {
             const CellItem item = n->item;
             if (item & kItemNested) {
                 Holder* holder = reinterpret_cast<Holder*>(item & ~kItemTagMask);
@@ -498,8 +531,8 @@ void VekGrid::Flatten(RecordTable& table)
                 items[at++] = table.Number(item);
             }
         }
-    // 3. Block occupancy, for the walks to cross empty blocks at once.
-    for (int i = 0; i < 3; ++i) blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
+    });
+    // 4. Block occupancy, for the walks to cross empty blocks at once.
     blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     for (int32_t z = 0; z < resolution[2]; ++z)
         for (int32_t y = 0; y < resolution[1]; ++y)
@@ -511,7 +544,7 @@ void VekGrid::Flatten(RecordTable& table)
                 }
             }
     GrowEmptyBoxes();
-    // 4. The build-time state goes.
+    // 5. The build-time state goes.
     holders_.clear();
     holders_.shrink_to_fit();
     std::vector<Node*>().swap(heads_);

@@ -122,7 +122,24 @@ public:
     float minCellSize;
     int32_t strides[3];
 
-    // Cell occupancy, one bit per cell (64 cells a word, cell index order),
+    // The order of the cells' occupancy, offsets and entries: cells grouped
+    // in the blocks of 16 x 16 x 16 below (a whole axis when the grid has
+    // at most 16 cells along it), blocks in row-major order, cells
+    // row-major inside their block. A block's occupancy then lies in a few
+    // consecutive lines, which a walk fetches as it enters the block,
+    // instead of a line per row of cells it crosses.
+    int32_t blockSize[3];
+    int32_t localStride[3];  // position steps between neighbours in a block
+    int32_t blockStride[3];  // position steps between neighbouring blocks
+    int32_t Position(const int32_t cell[3]) const
+    {
+        int32_t p = 0;
+        for (int i = 0; i < 3; ++i)
+            p += (cell[i] >> kBlockShift) * blockStride[i] + (cell[i] & ((1 << kBlockShift) - 1)) * localStride[i];
+        return p;
+    }
+
+    // Cell occupancy, one bit per cell (64 cells a word, in the order above),
     // and per word the number of occupied cells in earlier words and where
     // the entries of its first occupied cell begin (so a walk can fetch a
     // cell's entries before it has read the cell's offset: they follow
@@ -171,16 +188,19 @@ public:
     };
     std::vector<EmptyBox> emptyBoxes;
 
-    int32_t CellIndex(const int32_t cell[3]) const
-    {
-        return (cell[2] * resolution[1] + cell[1]) * resolution[0] + cell[0];
-    }
     size_t BlockIndex(const int32_t cell[3]) const
     {
         const int32_t x = cell[0] >> kBlockShift, y = cell[1] >> kBlockShift, z = cell[2] >> kBlockShift;
         return (static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x;
     }
     bool BlockEmpty(const int32_t cell[3]) const { return !blockOccupied[BlockIndex(cell)]; }
+    // Fetches the occupancy of the block that holds cell.
+    void FetchBlock(const int32_t cell[3]) const
+    {
+        const size_t begin = BlockIndex(cell) * static_cast<size_t>(blockStride[0]);
+        const size_t first = begin / 64, last = (begin + blockStride[0] - 1) / 64;
+        for (size_t w = first; w <= last; w += 64 / sizeof(OccupancyWord)) __builtin_prefetch(&occupancy[w]);
+    }
 
 private:
     struct Node;
@@ -194,6 +214,8 @@ private:
     void Flatten(RecordTable& table);
     template <class F>
     void ForEachGrid(F f);
+    template <class F>
+    void ForEachCellInOrder(F f) const;
     void GrowEmptyBoxes();
 
     void BinByBox(CellItem item, const CG::vec3<float>& lo, const CG::vec3<float>& hi);

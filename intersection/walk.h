@@ -245,7 +245,8 @@ struct GridCursor {
     float tNext[3];
     float tDelta[3];
     int32_t step[3];
-    int32_t stride[3];
+    int32_t stride[3];  // position step to the next cell in the block
+    int32_t cross[3];   // position step to the next cell in the next block
     int32_t cell[3];
     int32_t index;
     bool blockEmpty;
@@ -269,8 +270,9 @@ struct GridCursor {
                 const int a = CrossEmptyBox(g, g.emptyBoxes[g.BlockIndex(cell)], tNext, tDelta, step, cell, tExit,
                                             visitor, tCur);
                 if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) break;
-                index = g.CellIndex(cell);
+                index = g.Position(cell);
                 blockEmpty = g.BlockEmpty(cell);
+                if (!blockEmpty) g.FetchBlock(cell);
                 tEnter = tCur;
                 continue;
             }
@@ -306,10 +308,15 @@ struct GridCursor {
                 going = false;
                 return;
             }
-            at += stride[a];
             tAt = tCur;
             // Only a step into another block can change the block's answer.
-            if ((c[a] ^ (c[a] - step[a])) >> kBlockShift) empty = g.BlockEmpty(c);
+            if ((c[a] ^ (c[a] - step[a])) >> kBlockShift) {
+                at += cross[a];
+                empty = g.BlockEmpty(c);
+                if (!empty) g.FetchBlock(c);
+            } else {
+                at += stride[a];
+            }
         };
         do {
             uint32_t nearEntries;
@@ -460,7 +467,7 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
 
     // 3. Crossings per axis, measured from the origin.
     float tNext[3], tDelta[3], exitT[3];
-    int32_t step[3], stride[3];
+    int32_t step[3], stride[3], cross[3];
     for (int i = 0; i < 3; ++i) {
         const float cs = g.cellSize[i];
         if (d[i] > kNoCrossing) {
@@ -468,18 +475,20 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
             tNext[i] = (static_cast<float>(cell[i] + 1) * cs + g.boundsMin[i] - o[i]) * inv;
             tDelta[i] = cs * inv;
             step[i] = 1;
-            stride[i] = g.strides[i];
+            stride[i] = g.localStride[i];
+            cross[i] = g.blockStride[i] - ((1 << kBlockShift) - 1) * g.localStride[i];
             exitT[i] = (g.boundsMax[i] - o[i]) * inv;
         } else if (d[i] < -kNoCrossing) {
             const float inv = -1.0f / d[i];
             tNext[i] = (o[i] - (static_cast<float>(cell[i]) * cs + g.boundsMin[i])) * inv;
             tDelta[i] = cs * inv;
             step[i] = -1;
-            stride[i] = -g.strides[i];
+            stride[i] = -g.localStride[i];
+            cross[i] = -(g.blockStride[i] - ((1 << kBlockShift) - 1) * g.localStride[i]);
             exitT[i] = (o[i] - g.boundsMin[i]) * inv;
         } else {
             tNext[i] = tDelta[i] = exitT[i] = kNoHit;
-            step[i] = stride[i] = 0;
+            step[i] = stride[i] = cross[i] = 0;
         }
     }
     // The walk ends at the nearest exit itself, not a fixed parameter short
@@ -487,16 +496,19 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
     // long rays. Stepping past the grid is caught per axis below.
     const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2]));
 
-    const int32_t index = g.CellIndex(cell);
+    const int32_t index = g.Position(cell);
+    const bool blockEmpty = g.BlockEmpty(cell);
+    if (!blockEmpty) g.FetchBlock(cell);
     GridCursor cursor{g,
                       tExit,
                       {tNext[0], tNext[1], tNext[2]},
                       {tDelta[0], tDelta[1], tDelta[2]},
                       {step[0], step[1], step[2]},
                       {stride[0], stride[1], stride[2]},
+                      {cross[0], cross[1], cross[2]},
                       {cell[0], cell[1], cell[2]},
                       index,
-                      g.BlockEmpty(cell)};
+                      blockEmpty};
     return Visitor::kFetchAhead && g.fetchAhead ? VisitCells<4>(g, q, cursor, visitor)
                                                 : VisitCells<1>(g, q, cursor, visitor);
 }
