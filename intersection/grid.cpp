@@ -219,7 +219,7 @@ VekGrid::~VekGrid() = default;
 void VekGrid::GrowEmptyBoxes()
 {
     // Each empty block's box grows a layer at a time, on each side in turn,
-    // while the whole new layer is empty. Grids have at most 22 blocks per
+    // while the whole new layer is empty. Grids have at most 44 blocks per
     // axis, so this stays small beside the binning.
     const int32_t* n = blockResolution;
     auto empty = [&](int32_t x, int32_t y, int32_t z) {
@@ -484,7 +484,7 @@ void VekGrid::ForEachCellInOrder(F f) const
 
 void VekGrid::Flatten(RecordTable& table)
 {
-    // 1. The occupancy order: blocks of up to 16 cells a side.
+    // 1. The occupancy order: blocks of up to 8 cells a side.
     for (int i = 0; i < 3; ++i) {
         blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
         blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);

@@ -72,9 +72,9 @@ constexpr uint32_t kEntryNested = 0x80000000u;
 constexpr int32_t kCrowdedCell = 64;
 // Cells per axis at most, in every grid, and lattice steps per face edge.
 constexpr int32_t kMaxResolution = 350;
-// Cells are grouped in blocks of 16 x 16 x 16 (cell coordinate >> 4); a walk
+// Cells are grouped in blocks of 8 x 8 x 8 (cell coordinate >> 3); a walk
 // crosses an empty block in one move.
-constexpr int kBlockShift = 4;
+constexpr int kBlockShift = 3;
 
 class VekGrid;
 
@@ -123,8 +123,8 @@ public:
     int32_t strides[3];
 
     // The order of the cells' occupancy, offsets and entries: cells grouped
-    // in the blocks of 16 x 16 x 16 below (a whole axis when the grid has
-    // at most 16 cells along it), blocks in row-major order, cells
+    // in the blocks of 8 x 8 x 8 below (a whole axis when the grid has at
+    // most 8 cells along it), blocks in row-major order, cells
     // row-major inside their block. A block's occupancy then lies in a few
     // consecutive lines, which a walk fetches as it enters the block,
     // instead of a line per row of cells it crosses.

@@ -15,7 +15,7 @@
 //       turn from true to false as tCur grows and visits narrow the query.
 //   static constexpr bool kFetchAhead
 //       whether walks of large grids fetch the next cells' data ahead.
-// Departures from the textbook: an empty block of 16 x 16 x 16 cells, with
+// Departures from the textbook: an empty block of 8 x 8 x 8 cells, with
 // the box of empty blocks around it, is crossed in one move that leaves the
 // walk exactly where single steps would; faces met again a few cells later
 // are passed over without a test;
