@@ -102,8 +102,9 @@ struct NearestVisitor {
         return true;
     }
     bool Continue(float tCur) const { return best > tCur; }
-    // Hit queries from scattered origins wait mostly on memory.
-    static constexpr bool kFetchAhead = true;
+    // Hit queries from scattered origins wait mostly on memory. Cells found
+    // beyond the nearest hit are walked in vain, so not too far ahead.
+    static constexpr int kCellsAhead = 4;
 };
 
 // Every hit, in walk order, up to maxHits records.
@@ -145,7 +146,7 @@ struct AllHitsVisitor {
     }
     bool Continue(float) const { return true; }
     // A walk to the end of the grid: whatever is fetched ahead is used.
-    static constexpr bool kFetchAhead = true;
+    static constexpr int kCellsAhead = 8;
 };
 
 HitInfo EmptyRecord()

@@ -135,7 +135,7 @@ struct TransmissionVisitor {
     bool Continue(float) const { return true; }
     // Searches gained nothing from fetching ahead even from scattered
     // origins, and lost in the coherent runs shadow rays usually come in.
-    static constexpr bool kFetchAhead = false;
+    static constexpr int kCellsAhead = 1;
 };
 
 CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3<float>& direction,

@@ -13,8 +13,9 @@
 //       asked with the parameter at which a later cell is entered; false
 //       ends the walk of this grid (an early stop). The answer may only
 //       turn from true to false as tCur grows and visits narrow the query.
-//   static constexpr bool kFetchAhead
-//       whether walks of large grids fetch the next cells' data ahead.
+//   static constexpr int kCellsAhead
+//       how many cells with entries walks of large grids find and fetch
+//       ahead of the one visited (1: none).
 // Departures from the textbook: an empty block of 8 x 8 x 8 cells, with
 // the box of empty blocks around it, is crossed in one move that leaves the
 // walk exactly where single steps would; faces met again a few cells later
@@ -411,8 +412,10 @@ bool VisitCells(const VekGrid& g, const RayQuery& q, GridCursor& cursor, Visitor
     }
     while (queued > 0) {
         Pending& e = ring[head];
-        if (kAhead > 2 && queued > 2) prepare(ring[(head + 2) % kAhead], 2);
-        if (kAhead > 1 && queued > 1) prepare(ring[(head + 1) % kAhead], 3);
+        // Entries are read half the ring ahead, records a quarter.
+        constexpr int kEntriesAt = kAhead / 2 > 2 ? kAhead / 2 : 2, kRecordsAt = kAhead / 4 > 1 ? kAhead / 4 : 1;
+        if (kAhead > 2 && queued > kEntriesAt) prepare(ring[(head + kEntriesAt) % kAhead], 2);
+        if (kAhead > 1 && queued > kRecordsAt) prepare(ring[(head + kRecordsAt) % kAhead], 3);
         prepare(e, 3);
         if (!first && !visitor.Continue(e.tEnter)) return true;
         first = false;
@@ -509,8 +512,8 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
                       {cell[0], cell[1], cell[2]},
                       index,
                       blockEmpty};
-    return Visitor::kFetchAhead && g.fetchAhead ? VisitCells<4>(g, q, cursor, visitor)
-                                                : VisitCells<1>(g, q, cursor, visitor);
+    return g.fetchAhead ? VisitCells<Visitor::kCellsAhead>(g, q, cursor, visitor)
+                        : VisitCells<1>(g, q, cursor, visitor);
 }
 
 }  // namespace vek
