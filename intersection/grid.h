@@ -162,13 +162,13 @@ public:
     // fetch the next cells' data ahead.
     bool fetchAhead = false;
 
-    // The slot k of cell index among the occupied cells, and where the
-    // entries of its word begin (the cell's own lie at or shortly after);
-    // false for an empty cell.
-    bool OccupiedSlot(int32_t index, uint32_t& slot, uint32_t& nearEntries) const
+    // The slot k among the occupied cells of the cell at position, and
+    // where the entries of its word begin (the cell's own lie at or shortly
+    // after); false for an empty cell.
+    bool OccupiedSlot(int32_t position, uint32_t& slot, uint32_t& nearEntries) const
     {
-        const uint32_t bit = static_cast<uint32_t>(index) & 63;
-        const OccupancyWord& w = occupancy[static_cast<uint32_t>(index) >> 6];
+        const uint32_t bit = static_cast<uint32_t>(position) & 63;
+        const OccupancyWord& w = occupancy[static_cast<uint32_t>(position) >> 6];
         if (!((w.cells >> bit) & 1)) return false;
         slot = w.occupiedBefore + static_cast<uint32_t>(__builtin_popcountll(w.cells & ((uint64_t(1) << bit) - 1)));
         nearEntries = w.firstEntry;

@@ -238,8 +238,8 @@ int CrossEmptyBox(const VekGrid& g, const VekGrid::EmptyBox& box, float tNext[3]
     return a;
 }
 
-// The walk's position in one grid: the cell, its index and the parameters of
-// the next crossing per axis.
+// The walk's position in one grid: the cell, its place in the occupancy
+// order and the parameters of the next crossing per axis.
 struct GridCursor {
     const VekGrid& g;
     float tExit;
@@ -249,7 +249,7 @@ struct GridCursor {
     int32_t stride[3];  // position step to the next cell in the block
     int32_t cross[3];   // position step to the next cell in the next block
     int32_t cell[3];
-    int32_t index;
+    int32_t position;  // of the cell in the grid's occupancy order
     bool blockEmpty;
     bool walking = true;
     float tEnter = 0.0f;  // where the walk entered the current cell
@@ -271,7 +271,7 @@ struct GridCursor {
                 const int a = CrossEmptyBox(g, g.emptyBoxes[g.BlockIndex(cell)], tNext, tDelta, step, cell, tExit,
                                             visitor, tCur);
                 if (a < 0 || static_cast<uint32_t>(cell[a]) >= static_cast<uint32_t>(g.resolution[a])) break;
-                index = g.Position(cell);
+                position = g.Position(cell);
                 blockEmpty = g.BlockEmpty(cell);
                 if (!blockEmpty) g.FetchBlock(cell);
                 tEnter = tCur;
@@ -293,7 +293,7 @@ struct GridCursor {
     {
         float t[3] = {tNext[0], tNext[1], tNext[2]};
         int32_t c[3] = {cell[0], cell[1], cell[2]};
-        int32_t at = index;
+        int32_t at = position;
         float tAt = tEnter;
         bool occupied, going = true, empty = false;
         auto stepAlong = [&](auto axis) {
@@ -323,9 +323,11 @@ struct GridCursor {
             uint32_t nearEntries;
             occupied = g.OccupiedSlot(at, slot, nearEntries);
             if (occupied) {
-                // The cell's entries, ahead of its offset.
-                __builtin_prefetch(g.items.data() + nearEntries);
-                __builtin_prefetch(g.items.data() + nearEntries + 16);
+                // The cell's entries, ahead of its offset: the word's first
+                // ones and the line after.
+                const uint32_t* near = g.items.data() + nearEntries;
+                __builtin_prefetch(near);
+                __builtin_prefetch(near + std::min<size_t>(16, g.items.size() - nearEntries - 1));
             }
             entered = tAt;
             // Step across the nearest boundary, ties to the lower axis.
@@ -344,7 +346,7 @@ struct GridCursor {
             tNext[i] = t[i];
             cell[i] = c[i];
         }
-        index = at;
+        position = at;
         tEnter = tAt;
         walking = going;
         blockEmpty = empty;
@@ -499,7 +501,7 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
     // long rays. Stepping past the grid is caught per axis below.
     const float tExit = std::min(std::min(tMax, exitT[0]), std::min(exitT[1], exitT[2]));
 
-    const int32_t index = g.Position(cell);
+    const int32_t position = g.Position(cell);
     const bool blockEmpty = g.BlockEmpty(cell);
     if (!blockEmpty) g.FetchBlock(cell);
     GridCursor cursor{g,
@@ -510,7 +512,7 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
                       {stride[0], stride[1], stride[2]},
                       {cross[0], cross[1], cross[2]},
                       {cell[0], cell[1], cell[2]},
-                      index,
+                      position,
                       blockEmpty};
     return g.fetchAhead ? VisitCells<Visitor::kCellsAhead>(g, q, cursor, visitor)
                         : VisitCells<1>(g, q, cursor, visitor);
