@@ -77,6 +77,14 @@ inline bool HitQueryPasses(const FaceRecord& r, const VekFace* skip)
 // so the answer is the one a walk to the end of the grid gives.
 template <bool kTrace>
 struct NearestVisitor {
+    // A constructor, not aggregate initialisation, which would clear the
+    // whole visitor (recent faces included) before filling it in.
+    NearestVisitor(const RayQuery& query, float tMinimum, long culling, const VekFace* skipFace, uint32_t rayNumber,
+                   int threadNumber)
+        : q(query), tMin(tMinimum), cull(culling), skip(skipFace), ray(rayNumber), thread(threadNumber)
+    {
+    }
+
     const RayQuery& q;
     float tMin;
     long cull;
@@ -84,8 +92,8 @@ struct NearestVisitor {
     uint32_t ray;
     int thread;
     float best = kNoHit;
-    HitInfo work = {};
-    RecentFaces recent = RecentFaces();
+    HitInfo work;
+    RecentFaces recent;
 
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
@@ -109,6 +117,12 @@ struct NearestVisitor {
 
 // Every hit, in walk order, up to maxHits records.
 struct AllHitsVisitor {
+    AllHitsVisitor(const RayQuery& query, float tMinimum, const VekFace* skipFace, uint32_t rayNumber, int threadNumber,
+                   long most, HitInfo* records)
+        : q(query), tMin(tMinimum), skip(skipFace), ray(rayNumber), thread(threadNumber), maxHits(most), hits(records)
+    {
+    }
+
     const RayQuery& q;
     float tMin;
     const VekFace* skip;
@@ -117,7 +131,7 @@ struct AllHitsVisitor {
     long maxHits;
     HitInfo* hits;
     long count = 0;
-    RecentFaces recent = RecentFaces();
+    RecentFaces recent;
 
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
@@ -165,7 +179,7 @@ long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, Hi
     VekGrid* grid = QueryGrid(thread);
     if (!grid) return 0;
     const RayQuery q{origin, direction, kPickMin, kNoHit, grid->records.data()};
-    NearestVisitor<false> visitor{q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread};
+    NearestVisitor<false> visitor(q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread);
     visitor.work = EmptyRecord();
     // 2.-4. The clipped walk, until no later cell can hold a nearer hit.
     WalkGrid(*grid, q, true, visitor);
@@ -202,7 +216,7 @@ long VekIntersection_Raytrace(const CG::vec3<float>& origin, const CG::vec3<floa
     if (!(std::fabs(direction.x) > tiny || std::fabs(direction.y) > tiny || std::fabs(direction.z) > tiny)) return 0;
     // 3.-4. The walk from the origin, with its early stop.
     const vek::RayQuery q{origin, direction, tMin, vek::kNoHit, grid->records.data()};
-    vek::NearestVisitor<true> visitor{q, tMin, cull, skip, ray, thread};
+    vek::NearestVisitor<true> visitor(q, tMin, cull, skip, ray, thread);
     visitor.work = vek::EmptyRecord();
     vek::WalkGrid(*grid, q, false, visitor);
     // 5. The nearest hit, copied whole.
@@ -218,7 +232,7 @@ long VekIntersection_MultiRaytrace(const CG::vec3<float>& origin, const CG::vec3
     vek::VekGrid* grid = vek::QueryGrid(thread);
     if (!grid || !hits) return 0;
     const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit, grid->records.data()};
-    vek::AllHitsVisitor visitor{q, tMin, skip, vek::NextRayNumber(*grid, thread), thread, maxHits, hits};
+    vek::AllHitsVisitor visitor(q, tMin, skip, vek::NextRayNumber(*grid, thread), thread, maxHits, hits);
     vek::WalkGrid(*grid, q, false, visitor);
     return visitor.count;
 }

@@ -67,14 +67,22 @@ bool HasReadableMap2(const VekAttribute& a)
 }
 
 struct TransmissionVisitor {
+    // A constructor, not aggregate initialisation, which would clear the
+    // whole visitor (recent faces included) before filling it in.
+    TransmissionVisitor(const RayQuery& query, const VekFace* skipFace, const VekFace* skipFace2, uint32_t rayNumber,
+                        int threadNumber)
+        : q(query), skip(skipFace), skip2(skipFace2), ray(rayNumber), thread(threadNumber)
+    {
+    }
+
     const RayQuery& q;
     const VekFace* skip;
     const VekFace* skip2;
     uint32_t ray;
     int thread;
-    const VekFace** cacheSlot;  // null when the light has no row in the cache
+    const VekFace** cacheSlot = nullptr;  // null when the light has no row in the cache
     CG::vec3<float> factor = kClear;
-    RecentFaces recent = RecentFaces();
+    RecentFaces recent;
 
     // The factor of a face hit at point; false when it stops the light.
     bool Attenuate(VekFace& f, const CG::vec3<float>& point)
@@ -148,7 +156,7 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     const int t = static_cast<int>(thread);
     // 1. The ray number.
     const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
-    TransmissionVisitor visitor{q, skip, skip2, NextRayNumber(*grid, t), t, nullptr};
+    TransmissionVisitor visitor(q, skip, skip2, NextRayNumber(*grid, t), t);
     // 2. The light's cached occluder is tried first. A light without a row
     //    in the cache (beyond the last reset) searches without one.
     if (light >= 0 && light < grid->occluderCacheLights) {
