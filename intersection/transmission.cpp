@@ -155,24 +155,27 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     if (!grid || static_cast<unsigned long>(thread) >= static_cast<unsigned long>(env.threadLimit)) return kClear;
     const int t = static_cast<int>(thread);
     // 1. The ray number.
-    const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
-    TransmissionVisitor visitor(q, skip, skip2, NextRayNumber(*grid, t), t);
+    const uint32_t ray = NextRayNumber(*grid, t);
     // 2. The light's cached occluder is tried first. A light without a row
     //    in the cache (beyond the last reset) searches without one.
+    const VekFace** slot = nullptr;
     if (light >= 0 && light < grid->occluderCacheLights) {
-        const VekFace** slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
-        visitor.cacheSlot = slot;
+        slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
         if (const VekFace* cached = *slot) {
             uint32_t& mark = cached->rayNumbers[t];
-            if (mark != visitor.ray) {
+            if (mark != ray) {
                 if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
                     return kBlocked;
-                mark = visitor.ray;
+                mark = ray;
             }
             *slot = nullptr;
         }
     }
-    // 3.-6. The walk from the origin.
+    // 3.-6. The walk from the origin; the visitor is only made for it, as
+    //    most shadow rays of a coherent run end at the cached occluder.
+    const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
+    TransmissionVisitor visitor(q, skip, skip2, ray, t);
+    visitor.cacheSlot = slot;
     WalkGrid(*grid, q, false, visitor);
     return visitor.factor;
 }
