@@ -60,6 +60,15 @@ VekGrid* QueryGrid(int thread)
     best = t;
 }
 
+// The record a nearest-hit query starts from: no hit, every other byte zero.
+HitInfo EmptyRecord()
+{
+    HitInfo h;
+    std::memset(&h, 0, sizeof h);
+    h.t = kNoHit;
+    return h;
+}
+
 // Hit queries pass over shadow copies of billboards and the skip face. Only
 // indirect records can be shadow copies, so only they read the face.
 inline bool HitQueryPasses(const FaceRecord& r, const VekFace* skip)
@@ -81,7 +90,8 @@ struct NearestVisitor {
     // whole visitor (recent faces included) before filling it in.
     NearestVisitor(const RayQuery& query, float tMinimum, long culling, const VekFace* skipFace, uint32_t rayNumber,
                    int threadNumber)
-        : q(query), tMin(tMinimum), cull(culling), skip(skipFace), ray(rayNumber), thread(threadNumber)
+        : q(query), tMin(tMinimum), cull(culling), skip(skipFace), ray(rayNumber), thread(threadNumber),
+          work(EmptyRecord())
     {
     }
 
@@ -91,8 +101,8 @@ struct NearestVisitor {
     const VekFace* skip;
     uint32_t ray;
     int thread;
-    float best = kNoHit;
     HitInfo work;
+    float best = kNoHit;
     RecentFaces recent;
 
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
@@ -163,14 +173,6 @@ struct AllHitsVisitor {
     static constexpr int kCellsAhead = 8;
 };
 
-HitInfo EmptyRecord()
-{
-    HitInfo h;
-    std::memset(&h, 0, sizeof h);
-    h.t = kNoHit;
-    return h;
-}
-
 // CastRay: from anywhere (the ray is clipped to the scene box), surfaces only.
 long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, HitInfo& hit, float tMin, long cull)
 {
@@ -180,7 +182,6 @@ long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, Hi
     if (!grid) return 0;
     const RayQuery q{origin, direction, kPickMin, kNoHit, grid->records.data()};
     NearestVisitor<false> visitor(q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread);
-    visitor.work = EmptyRecord();
     // 2.-4. The clipped walk, until no later cell can hold a nearer hit.
     WalkGrid(*grid, q, true, visitor);
     // 5. The nearest hit, copied whole.
@@ -217,7 +218,6 @@ long VekIntersection_Raytrace(const CG::vec3<float>& origin, const CG::vec3<floa
     // 3.-4. The walk from the origin, with its early stop.
     const vek::RayQuery q{origin, direction, tMin, vek::kNoHit, grid->records.data()};
     vek::NearestVisitor<true> visitor(q, tMin, cull, skip, ray, thread);
-    visitor.work = vek::EmptyRecord();
     vek::WalkGrid(*grid, q, false, visitor);
     // 5. The nearest hit, copied whole.
     if (!(visitor.best < vek::kNoHit)) return 0;
