@@ -276,8 +276,8 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     RecordTable table(faces.size());
     Flatten(table);
     records = std::move(table.records);
-    // 5. Walk style: fetching ahead pays once the structure is well beyond
-    //    what the caches hold, and only costs on smaller ones.
+    // Walk style: fetching ahead pays once the structure is well beyond what
+    // the caches hold, and only costs on smaller ones.
     size_t bytes = records.size() * sizeof(FaceRecord);
     ForEachGrid([&](VekGrid& g) {
         bytes += g.items.size() * sizeof(uint32_t) + g.cellStart.size() * sizeof(uint32_t) +
@@ -497,16 +497,19 @@ void VekGrid::Flatten(RecordTable& table)
     blockStride[1] = blockResolution[0] * blockCells;
     blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
     const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
-    // 2. Occupancy and, per occupied cell, its list length summed. The
+    // 2. Occupancy of cells and blocks (for the walks to cross empty blocks
+    //    at once) and, per occupied cell, its list length summed. The
     //    offsets are 32-bit; a structure beyond that is an allocation
     //    failure like any other.
     occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
+    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     cellStart.clear();
     size_t total = 0, occupied = 0;
     ForEachCellInOrder([&](uint32_t p, const Node* head) {
         if ((p & 63) == 0) occupancy[p >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
         if (!head) return;
         occupancy[p >> 6].cells |= uint64_t(1) << (p & 63);
+        blockOccupied[p / static_cast<uint32_t>(blockCells)] = 1;  // blocks are numbered in the same order
         ++occupied;
         cellStart.push_back(static_cast<uint32_t>(total));
         for (const Node* n = head; n; n = n->next) ++total;
@@ -532,19 +535,8 @@ void VekGrid::Flatten(RecordTable& table)
             }
         }
     });
-    // 4. Block occupancy, for the walks to cross empty blocks at once.
-    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
-    for (int32_t z = 0; z < resolution[2]; ++z)
-        for (int32_t y = 0; y < resolution[1]; ++y)
-            for (int32_t x = 0; x < resolution[0]; ++x) {
-                const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
-                if (heads_[cell]) {
-                    const int32_t c[3] = {x >> kBlockShift, y >> kBlockShift, z >> kBlockShift};
-                    blockOccupied[(static_cast<size_t>(c[2]) * blockResolution[1] + c[1]) * blockResolution[0] + c[0]] = 1;
-                }
-            }
     GrowEmptyBoxes();
-    // 5. The build-time state goes.
+    // 4. The build-time state goes.
     holders_.clear();
     holders_.shrink_to_fit();
     std::vector<Node*>().swap(heads_);
