@@ -2,12 +2,13 @@
 //
 // The direction is brought into the light's photometric frame and turned
 // into a vertical angle (from +z) and a horizontal angle (the azimuth of its
-// projection on the xy plane, from +x toward +y). Distributions tabulated
-// over a quadrant or a half of the azimuth are mirrored into their range,
-// as the photometric format's symmetry conventions describe. Then one
-// interval search per axis and one cubic (rotational symmetry) or one
-// bicubic polynomial. The query only reads the prepared record and its own
-// locals: no allocation, no lock, any number of threads at once.
+// projection on the xy plane, from +x toward +y). Distributions whose
+// horizontal range ends at 90 or 180 degrees are mirrored into it, as the
+// photometric format's symmetry conventions describe, wherever the range
+// starts. Then one interval search per axis and one cubic (rotational
+// symmetry) or one bicubic polynomial. The query only reads the prepared
+// record and its own locals: no allocation, no lock, any number of threads
+// at once.
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -42,10 +43,12 @@ inline float ToFloat(double r)
     return std::isnan(r) ? 0.0f : static_cast<float>(std::copysign(static_cast<double>(FLT_MAX), r));
 }
 
-// Folds an azimuth in [0, 360) into a range that ends at 90 (symmetry in
-// each quadrant) or at 180 (symmetry about the 0-180 plane).
+// Folds an azimuth in [0, 360) into [0, 90] for a range that ends at 90
+// (symmetry in each quadrant) or into [0, 180] for one that ends at 180
+// (symmetry about the 0-180 plane); other ranges are not folded.
 inline float MirrorAzimuth(float h, float last)
 {
+    if (last != kQuarterTurn && last != kHalfTurn) return h;
     if (h > kHalfTurn) h = kFullTurn - h;
     if (last == kQuarterTurn && h > kQuarterTurn) h = kHalfTurn - h;
     return h;
@@ -115,10 +118,12 @@ float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direc
     if (h < 0.0f) h += kFullTurn;
     if (h >= kFullTurn) h = 0.0f;
 
-    // 5.-7. Into the tabulated range: mirrored for a quadrant or a half,
-    // else 0 outside it.
+    // 5.-7. Into the tabulated range: a range ending at 90 or 180 is
+    // mirrored into, whatever its first angle; outside the range there is
+    // no light. One check after the fold covers both ends: the fold leaves
+    // an azimuth below a positive first angle where it was.
     const float firstH = D.horizontalAngles[0], lastH = D.horizontalAngles[D.horizontalCount - 1];
-    if (firstH == 0.0f && (lastH == kQuarterTurn || lastH == kHalfTurn)) h = MirrorAzimuth(h, lastH);
+    h = MirrorAzimuth(h, lastH);
     if (!(h >= firstH && h <= lastH)) return 0.0f;
 
     // 8. The cell's polynomial.
