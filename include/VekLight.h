@@ -254,7 +254,8 @@ VEK_API void* VekLight_InstanciateGeneralLightDataWithStream(stream_interface* s
 // horizontal angle is the azimuth of the direction's projection on the xy
 // plane, from +x toward +y. Horizontal ranges ending at 90 or 180 degrees
 // are mirrored into (quadrant and bilateral symmetry), wherever they start.
-// 0 outside the tabulated range and for a zero or non-finite direction;
-// values past the float range saturate. Allocates nothing, takes no lock:
-// safe on any number of threads.
+// Every finite non-zero direction answers, whatever its length. 0 outside
+// the tabulated range and for a zero or non-finite direction; values past
+// the float range saturate. Allocates nothing, takes no lock: safe on any
+// number of threads.
 VEK_API float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direction);
