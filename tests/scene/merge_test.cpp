@@ -1,11 +1,14 @@
 // Merging triangle pairs through the shared library: the tests a pair must
 // pass, the quadrilateral made, release to the pool (slots, list, counter),
-// twin links, and a randomised mesh checked against its own total area.
+// twin links, a randomised mesh checked against its own total area, and
+// randomised scenes checked pair for pair against the plain walk of
+// merge_reference.h.
 #include <algorithm>
 #include <array>
 #include <cmath>
 #include <random>
 
+#include "scene/merge_reference.h"
 #include "scene/scene_test_support.h"
 
 namespace {
@@ -222,6 +225,123 @@ TEST_F(SceneTest, AShuffledMeshKeepsItsAreaAndItsListConsistent)
     EXPECT_EQ(VekSurface_GetCount(), 800 - quads);
     EXPECT_GT(quads, 200);
     scenetest::ExpectConsistentSurfaceList();
+}
+
+// A randomised scene: a side x side grid of cells of the given size around
+// origin, some grid points lifted off the plane, each cell cut into two
+// triangles along a random diagonal (or kept as one quadrilateral), the
+// triangles' corners rotated, some reversed, doubled or double-sided, two
+// attributes, tilted corner normals, and corners moved by about 1e-5 so that
+// shared corners fall on both sides of the tolerance. The list is shuffled
+// unless inOrder.
+struct RandomScene {
+    float cellSize;
+    V origin;
+    int side;
+    bool inOrder;
+};
+
+void BuildRandomScene(const RandomScene& scene, std::mt19937& rng)
+{
+    std::uniform_real_distribution<float> unit(0.0f, 1.0f);
+    auto chance = [&](float p) { return unit(rng) < p; };
+    const int n = scene.side + 1;
+    std::vector<float> lift(n * n);
+    for (float& h : lift) h = chance(0.1f) ? 0.3f * scene.cellSize : 0.0f;
+    auto point = [&](int x, int y) {
+        return V(scene.origin.x + scene.cellSize * x, scene.origin.y + scene.cellSize * y, scene.origin.z + lift[y * n + x]);
+    };
+    struct Shape {
+        std::vector<V> corners, normals;
+        bool other, doubled;
+    };
+    std::vector<Shape> shapes;
+    const float t = 3.0f * 3.14159265f / 180.0f;
+    for (int y = 0; y < scene.side; ++y) {
+        for (int x = 0; x < scene.side; ++x) {
+            const V p00 = point(x, y), p10 = point(x + 1, y), p11 = point(x + 1, y + 1), p01 = point(x, y + 1);
+            if (chance(0.05f)) {
+                shapes.push_back({{p00, p10, p11, p01}, {}, false, false});
+                continue;
+            }
+            const bool diagonal = chance(0.5f);
+            const std::array<V, 3> halves[2] = {diagonal ? std::array<V, 3>{p00, p10, p11} : std::array<V, 3>{p00, p10, p01},
+                                                diagonal ? std::array<V, 3>{p00, p11, p01} : std::array<V, 3>{p10, p11, p01}};
+            for (const auto& half : halves) {
+                Shape shape{{}, {}, chance(0.15f), chance(0.1f)};
+                const int r = static_cast<int>(rng() % 3);
+                for (int k = 0; k < 3; ++k) {
+                    V c = half[(r + k) % 3];
+                    // Near-duplicates: 0.9e-5 to 1.1e-5 away along one axis.
+                    if (chance(0.15f)) c[rng() % 3] += (chance(0.5f) ? 1 : -1) * (0.9e-5f + 0.2e-5f * unit(rng));
+                    shape.corners.push_back(c);
+                }
+                if (chance(0.05f)) std::swap(shape.corners[1], shape.corners[2]);
+                if (chance(0.3f)) {
+                    shape.normals.assign(3, kUp);
+                    if (chance(0.3f)) shape.normals[rng() % 3] = V(std::sin(t), 0, std::cos(t));
+                }
+                shapes.push_back(shape);
+                if (chance(0.02f)) shapes.push_back(shape);   // an exact copy: three shared corners
+            }
+        }
+    }
+    if (!scene.inOrder) std::shuffle(shapes.begin(), shapes.end(), rng);
+    for (const Shape& shape : shapes) {
+        VekSurface_SetAttributeName(const_cast<char*>(shape.other ? "other" : "mat"));
+        std::vector<float> p, nn;
+        for (const V& c : shape.corners) p.insert(p.end(), {c.x, c.y, c.z});
+        for (const V& c : shape.normals) nn.insert(nn.end(), {c.x, c.y, c.z});
+        const long count = static_cast<long>(shape.corners.size());
+        float* normals = nn.empty() ? nullptr : nn.data();
+        if (shape.doubled)
+            VekSurface_InstanciateDouble(count, p.data(), normals, nullptr);
+        else
+            VekSurface_Instanciate(count, p.data(), normals, nullptr);
+    }
+}
+
+TEST_F(SceneTest, RandomScenesMergeExactlyAsThePlainWalk)
+{
+    const RandomScene scenes[] = {
+        {1.0f, V(-6, -6, 0), 12, false},        {1.0f, V(-10, -10, 2), 20, true},
+        {3e-5f, V(-3e-4f, 1e-4f, 0), 20, false},   // cells a few tolerances wide
+        {0.7f, V(-1e-3f, 0, -1e-3f), 16, false}, {1e6f, V(-1e7f, 3e7f, 0), 10, false},
+        {1e29f, V(-1e30f, 1e30f, 0), 10, false},   // beyond any grid of tolerance-sized cells
+    };
+    std::mt19937 rng(13);
+    long merged = 0;
+    for (int round = 0; round < 3; ++round) {
+        for (const RandomScene& scene : scenes) {
+            Restart();
+            MakeAttribute("other");
+            BuildRandomScene(scene, rng);
+            std::vector<reference::Face> expected = reference::Snapshot();
+            reference::MergeAll(expected);
+            merged += std::count_if(expected.begin(), expected.end(), [](const reference::Face& f) { return f.released; });
+            VekSurface_SimpleMergeAll();
+
+            // Survivors in list order: the same records with the same corners.
+            std::vector<VekSurface*> all = Surfaces();
+            size_t k = 0;
+            for (const reference::Face& f : expected) {
+                if (f.released) continue;
+                ASSERT_LT(k, all.size()) << scene.cellSize;
+                const VekSurface& s = *all[k++];
+                ASSERT_EQ(&s, f.record) << "scene " << scene.cellSize << " survivor " << k - 1;
+                ASSERT_EQ(s.vertexCount, f.count) << "scene " << scene.cellSize << " survivor " << k - 1;
+                for (int i = 0; i < f.count; ++i) {
+                    EXPECT_EQ(s.vertex[i], f.vertex[i]);
+                    EXPECT_EQ(s.vertexNormal[i], f.vertexNormal[i]);
+                    EXPECT_EQ(s.mapCoord[i], f.mapCoord[i]);
+                }
+                EXPECT_EQ(s.twin, f.twin);
+            }
+            EXPECT_EQ(k, all.size());
+            scenetest::ExpectConsistentSurfaceList();
+        }
+    }
+    EXPECT_GT(merged, 1000);
 }
 
 }  // namespace
