@@ -197,9 +197,13 @@ VEK_API int32_t VekLight_InstanciateShadeDirectionalLight(float* energy, float* 
 VEK_API _VekLight* VekLight_InstanciateShadeDirectionalLightInternal(float* energy, float* direction,
                                                                      float* shadeVector, int32_t shadeChecked,
                                                                      float shadeSize, float shadeRatio);
-// Counts that are negative or above 2048 take the defaults 10 and 40 with
-// VEK_WARNING_INVALID_VALUE. Returns 0 (sky lights take no index); -1 for a
-// null energy. VEK_ERROR_MEMORY when the direction arrays cannot be had.
+// Negative counts take the defaults 10 and 40 with VEK_WARNING_INVALID_VALUE.
+// Every other count is kept while the directions fit the budget of 2^22
+// (4,194,304, 48 MiB per array; no count above 2^22 either); beyond it the
+// counts above a common ceiling are held to it, the largest ceiling whose
+// directions fit, with VEK_WARNING_OUT_OF_RANGE for each count held.
+// Returns 0 (sky lights take no index); -1 for a null energy.
+// VEK_ERROR_MEMORY when the direction arrays cannot be had.
 VEK_API int32_t VekLight_InstanciateSkyLight(float* energy, int32_t elevationSteps, int32_t azimuthSteps);
 
 // General (photometric) lights; orientation is 16 floats. -1 (null for the
@@ -252,8 +256,10 @@ VEK_API void* VekLight_InstanciateGeneralLightDataWithStream(stream_interface* s
 // distribution's own candela: multiplier, lumens and energy are not applied.
 // In the light's frame the vertical angle is measured from +z and the
 // horizontal angle is the azimuth of the direction's projection on the xy
-// plane, from +x toward +y. Ranges from 0 to 90 or to 180 degrees are
-// mirrored (quadrant and bilateral symmetry). 0 outside the tabulated range
-// and for a zero or non-finite direction; values past the float range
-// saturate. Allocates nothing, takes no lock: safe on any number of threads.
+// plane, from +x toward +y. Horizontal ranges ending at 90 or 180 degrees
+// are mirrored into (quadrant and bilateral symmetry), wherever they start.
+// Every finite non-zero direction answers, whatever its length. 0 outside
+// the tabulated range and for a zero or non-finite direction; values past
+// the float range saturate. Allocates nothing, takes no lock: safe on any
+// number of threads.
 VEK_API float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direction);
