@@ -93,11 +93,17 @@ bool StartsWithWord(const char* s, const char* word)
     return true;
 }
 
-// s is word followed by blanks or nothing.
+// s is word, in any case, and blanks at most.
 bool IsWord(const char* s, const char* word)
 {
-    const size_t n = std::strlen(word);
-    return std::strncmp(s, word, n) == 0 && *SkipBlanks(s + n) == '\0';
+    return StartsWithWord(s, word) && *SkipBlanks(s + std::strlen(word)) == '\0';
+}
+
+// s begins with token, exactly, followed by a blank or nothing.
+bool StartsWithToken(const char* s, const char* token)
+{
+    const size_t n = std::strlen(token);
+    return std::strncmp(s, token, n) == 0 && (s[n] == '\0' || IsBlank(s[n]));
 }
 
 // The value of a TILT= line (what follows the sign, blanks skipped), or null
@@ -115,6 +121,20 @@ void Record(const char* message, bool refusedValue)
 {
     std::snprintf(tOutcome.message, sizeof tOutcome.message, "%s", message);
     tOutcome.refusedValue = refusedValue;
+}
+
+bool IsHalfAbout90To270(const _VekGeneralLightData& d)
+{
+    return d.horizontalCount > 1 && d.horizontalAngles[0] == kQuarterTurn &&
+           d.horizontalAngles[d.horizontalCount - 1] == kThreeQuarterTurn;
+}
+
+// Where the horizontal angle 180 stands; horizontalCount when nowhere.
+int32_t HalfTurnIndex(const _VekGeneralLightData& d)
+{
+    int32_t k = 0;
+    while (k < d.horizontalCount && d.horizontalAngles[k] != kHalfTurn) ++k;
+    return k;
 }
 
 // What the reader expects next, for its message: a field, or item k (from
@@ -215,16 +235,17 @@ bool EditionReader::Integer(const char* what, int64_t min, int64_t max, int64_t&
 // 1.-2. The edition, then every line up to the TILT= line, kept in line.
 bool EditionReader::ReadTiltLine(IesText::Line& line)
 {
-    // Blank lines before the first line are not the first line.
+    // Blank lines before the first line are not the first line. Text after
+    // the edition is not read.
     do {
         if (!text_.ReadLine(line)) return Expected("the TILT= line");
     } while (*SkipBlanks(line) == '\0');
-    const char* first = SkipBlanks(line);
     bool named = false;
     for (const Edition& edition : kEditions)
-        if (IsWord(first, edition.line)) {
+        if (StartsWithToken(SkipBlanks(line), edition.line)) {
             edition_ = &edition;
             named = true;
+            break;
         }
     // A 1986 file may begin with its TILT= line; an edition line is not one.
     if (!named && TiltValue(line)) return true;
@@ -260,8 +281,8 @@ bool EditionReader::ReadHeader(_VekGeneralLightData& d)
     if (!Number("the number of lamps", skipped) || !Float("the lumens per lamp", d.lumensPerLamp) ||
         !Float("the candela multiplier", d.candelaMultiplier) ||
         !Integer("the number of vertical angles", 1, kMaxAnglesPerAxis, verticalCount) ||
-        !Integer("the number of horizontal angles", 1, std::min<int64_t>(kMaxAnglesPerAxis, kMaxGridPoints / verticalCount),
-                 horizontalCount) ||
+        !Integer("the number of horizontal angles", 1,
+                 std::min<int64_t>(kMaxAnglesPerAxis, kMaxGridPoints / verticalCount), horizontalCount) ||
         !Integer("the photometric type", kTypeC, kTypeA, type))
         return false;
     if (type == kTypeB) return Stop("photometric type B is not read (only type C)", "", true);
@@ -298,6 +319,9 @@ bool EditionReader::ReadTables(StagedDistribution& staged)
             if (!Float({axis.name, k, axis.count}, axis.angles[k])) return false;
             if (k > 0 && !(axis.angles[k - 1] < axis.angles[k])) return Expected(axis.order);
         }
+    // A half about the 90-270 plane is joined to its mirror image at 180.
+    if (IsHalfAbout90To270(d) && HalfTurnIndex(d) == m)
+        return Expected("180 among the horizontal angles from 90 to 270");
     for (uint64_t k = 0; k < values; ++k)
         if (!Number({"candela value", static_cast<int64_t>(k), static_cast<int64_t>(values)}, d.candela[k]))
             return false;
@@ -312,9 +336,9 @@ bool EditionReader::Read(StagedDistribution& staged)
     IesText::Line line;
     if (!ReadTiltLine(line)) return false;
     const char* tilt = TiltValue(line);
-    if (StartsWithWord(tilt, "INCLUDE") && *SkipBlanks(tilt + 7) == '\0') {
+    if (IsWord(tilt, "INCLUDE")) {
         if (!SkipTiltBlock()) return false;
-    } else if (!(StartsWithWord(tilt, "NONE") && *SkipBlanks(tilt + 4) == '\0')) {
+    } else if (!IsWord(tilt, "NONE")) {
         if (*tilt == '\0') return Expected("NONE, INCLUDE or a file name after TILT=");
         return Stop("tilt data in another file (TILT=<file>) are not read", "", true);
     }
@@ -329,9 +353,7 @@ bool EditionReader::Unfold(StagedDistribution& half, StagedDistribution& full)
     const _VekGeneralLightData& h = half.data();
     _VekGeneralLightData& f = full.data();
     const int32_t n = h.verticalCount, m = h.horizontalCount;
-    int32_t middle = 0;
-    while (middle < m && h.horizontalAngles[middle] != kHalfTurn) ++middle;
-    if (middle == m) return Expected("180 among the horizontal angles from 90 to 270");
+    const int32_t middle = HalfTurnIndex(h);
     const int64_t count = 2 * int64_t{m} - 1;
     if (!AcceptableCounts(n, count)) return Stop("too many horizontal angles to unfold from 90-270 to a full turn");
 
@@ -363,12 +385,6 @@ bool EditionReader::Prepare(StagedDistribution& staged)
 {
     if (staged.Prepare()) return true;
     return Stop("the candela table cannot be interpolated (values too large, or no memory)");
-}
-
-bool IsHalfAbout90To270(const _VekGeneralLightData& d)
-{
-    return d.horizontalCount > 1 && d.horizontalAngles[0] == kQuarterTurn &&
-           d.horizontalAngles[d.horizontalCount - 1] == kThreeQuarterTurn;
 }
 
 _VekGeneralLightData* ReadAndPublish(IesTokenizer& in, const char* name)
@@ -412,11 +428,11 @@ _VekGeneralLightData* ReadIesFile(const char* path)
         return nullptr;
     }
     const uintmax_t size = std::filesystem::file_size(file, error);
-    if (error || size > static_cast<uintmax_t>(IesTokenizer::kMaxInputBytes)) {
+    if (!error && size > static_cast<uintmax_t>(IesTokenizer::kMaxInputBytes)) {
         Record("the file is larger than 32 MiB, more than any photometric file", false);
         return nullptr;
     }
-    std::unique_ptr<std::FILE, FileCloser> opened(std::fopen(path, "rb"));
+    std::unique_ptr<std::FILE, FileCloser> opened(error ? nullptr : std::fopen(path, "rb"));
     if (!opened) {
         Record("cannot open the file", false);
         return nullptr;
