@@ -77,6 +77,41 @@ _VekLight* MakeGeneralLight(float* energy, float* position, float* orientation, 
     return light;
 }
 
+// A file or stream form's reader and its report of a failed read.
+using FileReader = _VekGeneralLightData* (*)(const char* path);
+using StreamReader = _VekGeneralLightData* (*)(stream_interface* stream);
+using Reporter = void (*)(const char* functionName, const char* source);
+
+// The file forms, of either reader: lights from one path share the
+// distribution read first, whichever reader read it.
+_VekLight* LightFromFile(const char* functionName, FileReader read, Reporter report, float* energy,
+                         float* position, const char* path, float* orientation)
+{
+    _VekGeneralLightData* data = FindByPath(path);
+    if (!data) data = read(path);
+    if (!data) {
+        report(functionName, path);
+        return nullptr;
+    }
+    return MakeGeneralLight(energy, position, orientation, data);
+}
+
+// The stream forms, of either reader: every stream is read.
+_VekLight* LightFromStream(const char* functionName, StreamReader read, Reporter report, float* energy,
+                           float* position, stream_interface* stream, float* orientation)
+{
+    _VekGeneralLightData* data = read(stream);
+    if (!data) {
+        report(functionName, stream ? stream->name() : nullptr);
+        return nullptr;
+    }
+    return MakeGeneralLight(energy, position, orientation, data);
+}
+
+_VekGeneralLightData* Read1991Stream(stream_interface* stream)
+{
+    return static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(stream));
+}
 
 }  // namespace
 
@@ -109,13 +144,8 @@ _VekLight* VekLight_InstanciateGeneralLightWithFileInternal(float* energy, float
                                                             float* orientation)
 {
     if (!vek::HasVectors(kName, {energy, position, orientation})) return nullptr;
-    _VekGeneralLightData* data = FindByPath(path);
-    if (!data) data = VekLight_InstanciateGeneralLightDataWithFile(path);
-    if (!data) {
-        ReportUnreadable(kName, path);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromFile(kName, VekLight_InstanciateGeneralLightDataWithFile, ReportUnreadable, energy, position, path,
+                         orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithFile(float* energy, float* position, const char* path,
@@ -128,12 +158,7 @@ _VekLight* VekLight_InstanciateGeneralLightWithStreamInternal(float* energy, flo
                                                               stream_interface* stream, float* orientation)
 {
     if (!vek::HasVectors(kName, {energy, position, orientation})) return nullptr;
-    auto* data = static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(stream));
-    if (!data) {
-        ReportUnreadable(kName, stream ? stream->name() : nullptr);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromStream(kName, Read1991Stream, ReportUnreadable, energy, position, stream, orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithStream(float* energy, float* position, stream_interface* stream,
@@ -146,13 +171,7 @@ _VekLight* VekLight_InstanciateGeneralLightWithIesFileInternal(float* energy, fl
                                                                float* orientation)
 {
     if (!HasIesVectors(kIesFileName, energy, position, orientation)) return nullptr;
-    _VekGeneralLightData* data = FindByPath(path);
-    if (!data) data = vek::ReadIesFile(path);
-    if (!data) {
-        ReportIesUnreadable(kIesFileName, path);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromFile(kIesFileName, vek::ReadIesFile, ReportIesUnreadable, energy, position, path, orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithIesFile(float* energy, float* position, const char* path,
@@ -165,12 +184,8 @@ _VekLight* VekLight_InstanciateGeneralLightWithIesStreamInternal(float* energy, 
                                                                  stream_interface* stream, float* orientation)
 {
     if (!HasIesVectors(kIesStreamName, energy, position, orientation)) return nullptr;
-    _VekGeneralLightData* data = vek::ReadIesStream(stream);
-    if (!data) {
-        ReportIesUnreadable(kIesStreamName, stream ? stream->name() : nullptr);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromStream(kIesStreamName, vek::ReadIesStream, ReportIesUnreadable, energy, position, stream,
+                           orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithIesStream(float* energy, float* position, stream_interface* stream,
