@@ -10,6 +10,7 @@
 #include "light_test_support.h"
 
 using lighttest::Direction;
+using lighttest::FiniteEverywhere;
 using lighttest::LightAround;
 using lighttest::OwnIes;
 using lighttest::ReadText;
@@ -33,19 +34,6 @@ void ExpectValues(const _VekGeneralLightData* d, const std::vector<float>& v, co
     for (size_t i = 0; i < v.size(); ++i) EXPECT_EQ(d->verticalAngles[i], v[i]);
     for (size_t j = 0; j < h.size(); ++j) EXPECT_EQ(d->horizontalAngles[j], h[j]);
     for (size_t k = 0; k < candela.size(); ++k) EXPECT_EQ(d->candela[k], candela[k]) << k;
-}
-
-// Intensities on a sphere of directions, the poles and the axes included.
-bool FiniteEverywhere(_VekGeneralLightData* d)
-{
-    LightAround at(d);
-    for (double a = 0; a <= 180; a += 2.5)
-        for (double b = 0; b < 360; b += 2.5)
-            if (!std::isfinite(at(a, b))) return false;
-    const float axes[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (const auto& axis : axes)
-        if (!std::isfinite(at(axis))) return false;
-    return true;
 }
 
 }  // namespace
