@@ -1,0 +1,141 @@
+// answer_hash.cpp - a fingerprint of every answer the grid gives on the
+// benchmark rooms, to hold two builds of the engine against each other ray
+// by ray: a change to how the grid is built or walked must leave every
+// fingerprint as it was.
+//
+// For each room size (20k, 300k and 1M triangles by default, or the sizes
+// given as arguments) it prints the preparation time and the peak resident
+// memory the preparation added, then one hash per query kind over the
+// answers to the same rays: face (by its place in the surface list), t and
+// point for RayCast (culled and not), Pick, Raytrace and MultiRaytrace
+// (records in order), and the RGB factor for Search and SearchDirection.
+// Rays start inside the room, a third aimed at the torus, whose crowded
+// cells hold nested grids.
+#include <chrono>
+#include <cstdio>
+#include <cstdlib>
+#include <cstring>
+#include <fstream>
+#include <random>
+#include <string>
+#include <unordered_map>
+#include <vector>
+
+#include "room_scene.h"
+
+namespace {
+
+using vekbench::V3;
+
+// FNV-1a over the bytes of each value added.
+struct Hash {
+    uint64_t h = 1469598103934665603ull;
+    template <class T>
+    void Add(const T& value)
+    {
+        unsigned char bytes[sizeof(T)];
+        std::memcpy(bytes, &value, sizeof(T));
+        for (unsigned char b : bytes) h = (h ^ b) * 1099511628211ull;
+    }
+};
+
+// Resident memory, current and peak, in MiB; the peak can be reset.
+double StatusMiB(const char* key)
+{
+    std::ifstream status("/proc/self/status");
+    std::string line;
+    const size_t n = std::strlen(key);
+    while (std::getline(status, line))
+        if (line.compare(0, n, key) == 0) return std::atof(line.c_str() + n + 1) / 1024.0;
+    return 0.0;
+}
+void ResetPeak() { std::ofstream("/proc/self/clear_refs") << "5"; }
+
+V3 Normalized(V3 v) { return v * (1.0f / std::sqrt(CG::dot(v, v))); }
+
+void Run(long triangles, int rayCount)
+{
+    VekMain_End();
+    VekMain_Initialize();
+    vekbench::BuildRoom(triangles);
+    std::unordered_map<const VekFace*, uint32_t> number;
+    VekIntersection_Initialize();
+    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
+        number.emplace(s, static_cast<uint32_t>(number.size()));
+        s->SetRayNumber();
+        VekIntersection_RegisterSurface(s);
+    }
+    // Preparation: time and the peak resident memory above what the scene
+    // itself holds.
+    ResetPeak();
+    const double before = StatusMiB("VmRSS:");
+    const auto start = std::chrono::steady_clock::now();
+    VekIntersection_PrepareEnvironment();
+    const double ms = std::chrono::duration<double, std::milli>(std::chrono::steady_clock::now() - start).count();
+    const double peak = StatusMiB("VmHWM:") - before, after = StatusMiB("VmRSS:") - before;
+    VekIntersection_Reset(2);
+    std::printf("%ld triangles (%zu surfaces): prepared in %.0f ms, peak +%.0f MiB, kept +%.0f MiB\n", triangles,
+                number.size(), ms, peak, after);
+
+    std::mt19937 rng(17);
+    auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
+    using vekbench::kRoomX;
+    using vekbench::kRoomY;
+    using vekbench::kRoomZ;
+    enum { kCast, kCastCulled, kPick, kTrace, kTraceSkip, kAll, kSearch, kSearchDirection, kKinds };
+    const char* names[kKinds] = {"RayCast",      "RayCast culled", "Pick",   "Raytrace",
+                                 "Raytrace skip", "MultiRaytrace", "Search", "SearchDirection"};
+    Hash hashes[kKinds];
+    long hits[kKinds] = {};
+    auto addHit = [&](int kind, long found, const HitInfo& h) {
+        hashes[kind].Add(found);
+        if (!found) return;
+        ++hits[kind];
+        hashes[kind].Add(number.count(h.face) ? number[h.face] : ~0u);
+        hashes[kind].Add(h.t);
+        hashes[kind].Add(h.point);
+    };
+    const VekFace* skip = nullptr;
+    for (int n = 0; n < rayCount; ++n) {
+        const V3 o(uni(0.05f, kRoomX - 0.05f), uni(0.05f, kRoomY - 0.05f), uni(0.05f, kRoomZ - 0.05f));
+        V3 d;
+        if (n % 3 == 0) {
+            const float a = uni(0, 6.2831853f);
+            d = vekbench::kTorusCentre + V3(1.2f * std::cos(a), 1.2f * std::sin(a), uni(-0.45f, 0.45f)) - o;
+        } else {
+            d = V3(uni(-1, 1), uni(-1, 1), uni(-1, 1));
+        }
+        d = Normalized(d);
+        HitInfo h{};
+        addHit(kCast, VekIntersection_RayCast(o, d, h, 1e-4f, 0), h);
+        addHit(kCastCulled, VekIntersection_RayCast(o, d, h, 1e-4f, 1), h);
+        addHit(kPick, VekIntersection_Pick(o - d * 40.0f, d, h), h);
+        addHit(kTrace, VekIntersection_Raytrace(o, d, nullptr, h, 1e-4f, 0), h);
+        const long found = VekIntersection_Raytrace(o, d, skip, h, 1e-4f, 1);
+        addHit(kTraceSkip, found, h);
+        skip = found ? h.face : nullptr;
+        HitInfo all[64];
+        const long count = VekIntersection_MultiRaytrace(o, d, nullptr, 64, all, 1e-4f);
+        hashes[kAll].Add(count);
+        for (long i = 0; i < count; ++i) addHit(kAll, 1, all[i]);
+        const V3 target(uni(0, kRoomX), uni(0, kRoomY), uni(0, kRoomZ));
+        hashes[kSearch].Add(VekIntersection_Search(o, target - o, nullptr, nullptr, 0));
+        hashes[kSearchDirection].Add(VekIntersection_SearchDirection(o, d, nullptr, 1));
+    }
+    for (int k = 0; k < kKinds; ++k)
+        std::printf("  %-16s %016llx  (%ld hits over %d rays)\n", names[k], static_cast<unsigned long long>(hashes[k].h),
+                    hits[k], rayCount);
+}
+
+}  // namespace
+
+int main(int argc, char** argv)
+{
+    std::vector<long> sizes;
+    for (int i = 1; i < argc; ++i) sizes.push_back(std::atol(argv[i]));
+    if (sizes.empty()) sizes = {20000, 300000, 1000000};
+    VekMain_Initialize();
+    for (long triangles : sizes) Run(triangles, 200000);
+    VekMain_End();
+    return 0;
+}
