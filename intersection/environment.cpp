@@ -180,6 +180,20 @@ void VekIntersection_PrepareEnvironment()
     grid->Build(items);
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);
+    // 7. Every element's ray marks cleared: the new grid numbers rays from 1
+    //    again, and a face still marked by an earlier ray of the same number
+    //    would be passed over.
+    for (VekFace* f : env.faces) std::fill(f->rayNumbers, f->rayNumbers + env.threadLimit, 0u);
+}
+
+// Test hook, not part of the interface (no header declares it): sets a
+// thread's ray counter in the prepared grid, so that tests reach the end of
+// the ray numbering without two billion queries.
+VEK_API void VekTest_SetRayCounter(long thread, unsigned long value)
+{
+    vek::Environment& env = g_environment;
+    if (env.topGrid && thread >= 0 && thread < env.threadLimit)
+        env.topGrid->rayCounters[thread].value = static_cast<uint32_t>(value);
 }
 
 void VekIntersection_End() { vek::EndEnvironment(g_environment); }

@@ -205,7 +205,7 @@ public:
 
     // Sets this thread's ray mark on every face to 0, so that no face keeps
     // a mark from before the thread's ray numbers started again at 1.
-    void ClearRayMarks(int thread);
+    [[gnu::cold]] void ClearRayMarks(int thread);
 
 private:
     struct Node;
