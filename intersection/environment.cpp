@@ -27,13 +27,20 @@ constexpr float kZeroExtent = 1e-10f;
 constexpr float kMarginShare = 0.001f;
 constexpr float kFlatMargin = 0.001f;
 
-// A box the grid can place: finite and not empty. Anything else (a NaN or
-// infinite corner of a host-built face, bounds never set) is left out of
-// the grid rather than turned into a cell index.
+// No scene reaches this far from the origin; within it the scene box, its
+// extent and margins, the extent sums of two billion faces and every cell
+// size stay finite in single precision.
+constexpr float kFarthestCoordinate = 1e28f;
+
+// A box the grid can place: finite, within kFarthestCoordinate and not
+// empty. Anything else (a NaN or infinite corner of a host-built face, a
+// corner near the float limit, bounds never set) is left out of the grid
+// rather than turned into a cell index or an infinite scene box.
 bool PlaceableBox(const VekFace& f)
 {
     for (int k = 0; k < 3; ++k)
-        if (!std::isfinite(f.boundsMin[k]) || !std::isfinite(f.boundsMax[k]) || f.boundsMin[k] > f.boundsMax[k])
+        if (!(std::fabs(f.boundsMin[k]) <= kFarthestCoordinate) ||
+            !(std::fabs(f.boundsMax[k]) <= kFarthestCoordinate) || f.boundsMin[k] > f.boundsMax[k])
             return false;
     return true;
 }
