@@ -92,11 +92,13 @@ constexpr size_t kNestedBytesPerFace = 256;
 // offset, and per cell a quarter byte (occupancy bits, blocks, empty boxes),
 // beside the grid record itself.
 constexpr size_t kEntryBytes = 8;
-// A nested grid's binning may look at this many lattice blocks per entry it
-// may hold; a grid that needs more (faces lying on its cell boundaries to
-// within rounding, whose cells only single small triangles can tell) is
-// dropped like one that holds too much.
-constexpr size_t kWorkPerEntry = 64;
+// The binning of a crowded cell's nested grids, both levels together and
+// dropped ones included, may look at this many lattice blocks per entry the
+// cell's allowance would hold, so their time is bounded as their memory is.
+// Grids need a few per entry; one that needs more (faces lying on its cell
+// boundaries to within rounding, whose cells only single small triangles
+// can tell) is dropped like one that holds too much.
+constexpr size_t kWorkPerEntry = 16;
 size_t GridBytes(const int32_t res[3])
 {
     return sizeof(VekGrid) + static_cast<size_t>(res[0]) * static_cast<size_t>(res[1]) * res[2] / 4;
@@ -289,9 +291,9 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
     faces_ = &faces;
     CountFaces(all);
-    BinFaces(all, std::numeric_limits<size_t>::max());
+    BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
     std::vector<uint32_t>().swap(all);
-    BuildNestedGrids(true, 0);
+    BuildNestedGrids(true, 0, nullptr);
     Compact();
     // 2. Face records, numbered in the order the cells first name them
     //    (nested grids where their cell stands).
@@ -372,7 +374,7 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     for (size_t at = static_cast<size_t>(sliceSize); at < cellCounts_.size(); ++at) c[at] += c[at - sliceSize];
 }
 
-bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most)
+bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
     for (uint32_t face : faces) {
         const VekFace& f = *ItemFace((*faces_)[face]);
@@ -386,7 +388,7 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most)
         } else {
             BinTriangle(face, f);
         }
-        if (entries_ > most || work_ / kWorkPerEntry > most) return false;
+        if (entries_ > most || work_ > mostWork) return false;
     }
     return true;
 }
@@ -600,32 +602,38 @@ void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z)
     }
 }
 
-void VekGrid::BuildNestedGrids(bool top, size_t allowance)
+void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
 {
     // The top grid's crowded cells: each cell's grids, both levels
-    // together, may take kNestedBytesPerFace per face of the cell. A grid of
-    // the second level counts, bins, and gives its own crowded cells grids
-    // from what its cell's allowance leaves (in the order the cells were
-    // first met); those of the third level only bin. A grid that would pass
-    // its allowance is dropped and its cell keeps a list.
+    // together, may take kNestedBytesPerFace per face of the cell, and their
+    // binning may look at kWorkPerEntry lattice blocks per entry that
+    // allows. A grid of the second level counts, bins, and gives its own
+    // crowded cells grids from what its cell's allowance and work leave (in
+    // the order the cells were first met); those of the third level only
+    // bin. A grid that would pass what it may take is dropped and its cell
+    // keeps a list; so is every grid met once the work is used up.
     for (const std::unique_ptr<Holder>& holder : holders_) {
         const size_t faces = holder->faces.size();
         // What the grid may take: its cell's allowance, or below the top
         // what is left plus what the list it replaces is counted at.
         const size_t own = top ? kNestedBytesPerFace * faces
                                : std::min(allowance + kEntryBytes * faces, kNestedBytesPerFace * faces);
+        size_t cellWork = kWorkPerEntry * (own / kEntryBytes);
+        size_t& workLeft = top ? cellWork : *work;
         const size_t fixed = GridBytes(holder->resolution);
-        if (fixed >= own) continue;
+        if (fixed >= own || workLeft == 0) continue;
         holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
         VekGrid& nested = *holder->grid;
         nested.faces_ = faces_;
         if (top) nested.CountFaces(holder->faces);
-        if (!nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes)) {
+        const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
+        workLeft -= std::min(workLeft, nested.work_);
+        if (!fits) {
             holder->grid.reset();
             continue;
         }
         const size_t spent = fixed + kEntryBytes * nested.entries_;
-        if (top) nested.BuildNestedGrids(false, own - spent);
+        if (top) nested.BuildNestedGrids(false, own - spent, &workLeft);
         else allowance -= spent - kEntryBytes * faces;
         nested.Compact();
     }

@@ -215,8 +215,8 @@ private:
     struct LatticeBins;
 
     void CountFaces(const std::vector<uint32_t>& faces);
-    bool BinFaces(const std::vector<uint32_t>& faces, size_t most);
-    void BuildNestedGrids(bool top, size_t allowance);
+    bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
+    void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
     void NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers);
     template <class F>
