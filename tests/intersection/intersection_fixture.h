@@ -11,6 +11,11 @@
 
 #include "support/test_support.h"
 
+// Test hook of the library (no header declares it): sets a thread's ray
+// counter in the prepared grid, so tests reach the end of the ray numbering
+// without two billion queries.
+VEK_API void VekTest_SetRayCounter(long thread, unsigned long value);
+
 namespace ixtest {
 
 using V3 = CG::vec3<float>;

@@ -4,10 +4,6 @@
 // of the same number left.
 #include "intersection/intersection_fixture.h"
 
-// Test hook of the library (no header declares it): sets a thread's ray
-// counter in the prepared grid.
-VEK_API void VekTest_SetRayCounter(long thread, unsigned long value);
-
 namespace ixtest {
 namespace {
 
