@@ -22,26 +22,21 @@ inline void Quad(V3 a, V3 b, V3 c, V3 d)
     VekSurface_Instanciate(4, p, nullptr, nullptr);
 }
 
-// A round table top of n triangles sharing its centre.
-inline void Disc(int n)
+// n triangles from apex to a circle of radius about centre, in z = centre.z.
+inline void Fan(V3 apex, V3 centre, float radius, int n)
 {
     for (int i = 0; i < n; ++i) {
         const float a = 6.2831853f * i / n, b = 6.2831853f * (i + 1) / n;
-        Triangle(kCrowdedSpot, kCrowdedSpot + V3(0.5f * std::cos(a), 0.5f * std::sin(a), 0),
-                 kCrowdedSpot + V3(0.5f * std::cos(b), 0.5f * std::sin(b), 0));
+        Triangle(apex, centre + V3(radius * std::cos(a), radius * std::sin(a), 0),
+                 centre + V3(radius * std::cos(b), radius * std::sin(b), 0));
     }
 }
 
+// A round table top of n triangles sharing its centre.
+inline void Disc(int n) { Fan(kCrowdedSpot, kCrowdedSpot, 0.5f, n); }
+
 // A lampshade: n triangles from the apex to a circle below it.
-inline void Cone(int n)
-{
-    const V3 base = kCrowdedSpot - V3(0, 0, 0.15f);
-    for (int i = 0; i < n; ++i) {
-        const float a = 6.2831853f * i / n, b = 6.2831853f * (i + 1) / n;
-        Triangle(kCrowdedSpot, base + V3(0.45f * std::cos(a), 0.45f * std::sin(a), 0),
-                 base + V3(0.45f * std::cos(b), 0.45f * std::sin(b), 0));
-    }
-}
+inline void Cone(int n) { Fan(kCrowdedSpot, kCrowdedSpot - V3(0, 0, 0.15f), 0.45f, n); }
 
 // n copies of one 4 m x 4 m square: a layer imported n times.
 inline void Coincident(int n)

@@ -32,17 +32,13 @@ protected:
         g_mainValueTable.displayFlags &= ~VEK_DISPLAY_CULL;  // Pick tests both sides
     }
 
-    // A room of 20 x 16 x 6 with boxes and a soup of small triangles.
+    // A room of 20 x 16 x 6 with a soup of small triangles.
     void Furnish()
     {
         std::mt19937 rng(9);
         auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
         const float X = 20, Y = 16, Z = 6;
-        room_ = {V3(0, 0, 0), V3(X, Y, Z)};
-        Polygon({V3(0, 0, 0), V3(X, 0, 0), V3(X, Y, 0), V3(0, Y, 0)}, "opaque");
-        Polygon({V3(0, 0, Z), V3(0, Y, Z), V3(X, Y, Z), V3(X, 0, Z)}, "opaque");
-        Polygon({V3(0, 0, 0), V3(0, 0, Z), V3(X, 0, Z), V3(X, 0, 0)}, "opaque");
-        Polygon({V3(0, 0, 0), V3(0, Y, 0), V3(0, Y, Z), V3(0, 0, Z)}, "opaque");
+        Shell(V3(X, Y, Z), {"opaque", "opaque", "opaque", "opaque"});
         for (int n = 0; n < 600; ++n) {
             const V3 c(uni(1, X - 1), uni(1, Y - 1), uni(0.2f, Z - 0.2f));
             const float s = uni(0.05f, 0.4f);
