@@ -11,11 +11,12 @@
 // Departures: the lattice is not visited small triangle by small triangle.
 // Blocks of it are taken whole while their box provably gives the cells its
 // small triangles give (a block is split only where it straddles cell
-// boundaries along two axes), so a face costs about as much as the cells it
-// lands in, however finely it is sampled. Counting by box uses prefix sums.
-// The nested grids of a crowded cell may hold at most a fixed number of
-// entries per face of the cell; a grid that cannot separate its faces
-// within that keeps the cell a plain list.
+// boundaries along two axes, or lies on one to within rounding), so a face
+// costs about as much as the cells it lands in, however finely it is
+// sampled. Counting by box uses prefix sums. The nested grids of a crowded
+// cell may take a fixed number of bytes, and their binning a fixed amount
+// of work, per face of the cell; a grid that cannot separate its faces
+// within that is dropped and its cell keeps a plain list.
 #include "intersection/grid.h"
 
 #include <algorithm>
