@@ -174,8 +174,13 @@ void Run(long triangles, int rayCount)
         hashes[kAll].Add(count);
         for (long i = 0; i < count; ++i) addHit(kAll, 1, all[i]);
         const V3 target(uni(0, kRoomX), uni(0, kRoomY), uni(0, kRoomZ));
-        hashes[kSearch].Add(VekIntersection_Search(o, target - o, nullptr, nullptr, 0));
-        hashes[kSearchDirection].Add(VekIntersection_SearchDirection(o, d, nullptr, 1));
+        // A search "hits" when something dims the light.
+        auto addFactor = [&](int kind, const V3& factor) {
+            hashes[kind].Add(factor);
+            if (!(factor == V3(1, 1, 1))) ++hits[kind];
+        };
+        addFactor(kSearch, VekIntersection_Search(o, target - o, nullptr, nullptr, 0));
+        addFactor(kSearchDirection, VekIntersection_SearchDirection(o, d, nullptr, 1));
     }
     for (int k = 0; k < kKinds; ++k)
         std::printf("  %-16s %016llx  (%ld hits over %d rays)\n", names[k], static_cast<unsigned long long>(hashes[k].h),
