@@ -32,9 +32,10 @@ VEK_API void VekIntersection_RegisterSurface(VekSurface* surface);
 VEK_API void VekIntersection_RegisterArealight(VekAreaLight* light);
 // Builds the grid over everything registered and publishes the scene
 // boundary (the scene box with a margin) in g_mainStatusTable. Elements whose
-// bounds are not finite are left out. A second call replaces the grid (a
-// reset of the occluder cache must follow). Memory exhaustion reaches the
-// caller as std::bad_alloc.
+// bounds are not finite or reach beyond 1e28 are left out. Every element's
+// ray marks are cleared. A second call replaces the grid (a reset of the
+// occluder cache must follow). Memory exhaustion reaches the caller as
+// std::bad_alloc.
 VEK_API void VekIntersection_PrepareEnvironment();
 // Releases the billboard copies and the grids; registered surfaces and area
 // lights stay the host's.

@@ -27,13 +27,20 @@ constexpr float kZeroExtent = 1e-10f;
 constexpr float kMarginShare = 0.001f;
 constexpr float kFlatMargin = 0.001f;
 
-// A box the grid can place: finite and not empty. Anything else (a NaN or
-// infinite corner of a host-built face, bounds never set) is left out of
-// the grid rather than turned into a cell index.
+// No scene reaches this far from the origin; within it the scene box, its
+// extent and margins, the extent sums of two billion faces and every cell
+// size stay finite in single precision.
+constexpr float kFarthestCoordinate = 1e28f;
+
+// A box the grid can place: finite, within kFarthestCoordinate and not
+// empty. Anything else (a NaN or infinite corner of a host-built face, a
+// corner near the float limit, bounds never set) is left out of the grid
+// rather than turned into a cell index or an infinite scene box.
 bool PlaceableBox(const VekFace& f)
 {
     for (int k = 0; k < 3; ++k)
-        if (!std::isfinite(f.boundsMin[k]) || !std::isfinite(f.boundsMax[k]) || f.boundsMin[k] > f.boundsMax[k])
+        if (!(std::fabs(f.boundsMin[k]) <= kFarthestCoordinate) ||
+            !(std::fabs(f.boundsMax[k]) <= kFarthestCoordinate) || f.boundsMin[k] > f.boundsMax[k])
             return false;
     return true;
 }
@@ -180,6 +187,20 @@ void VekIntersection_PrepareEnvironment()
     grid->Build(items);
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);
+    // 7. Every element's ray marks cleared: the new grid numbers rays from 1
+    //    again, and a face still marked by an earlier ray of the same number
+    //    would be passed over.
+    for (VekFace* f : env.faces) std::fill(f->rayNumbers, f->rayNumbers + env.threadLimit, 0u);
+}
+
+// Test hook, not part of the interface (no header declares it): sets a
+// thread's ray counter in the prepared grid, so that tests reach the end of
+// the ray numbering without two billion queries.
+VEK_API void VekTest_SetRayCounter(long thread, unsigned long value)
+{
+    vek::Environment& env = g_environment;
+    if (env.topGrid && thread >= 0 && thread < env.threadLimit)
+        env.topGrid->rayCounters[thread].value = static_cast<uint32_t>(value);
 }
 
 void VekIntersection_End() { vek::EndEnvironment(g_environment); }

@@ -1,6 +1,6 @@
 // grid.cpp - building the voxel grid: the resolution rule, counting faces per
 // cell, binning them by lattice sampling, nested grids for crowded cells,
-// and the flattening of every cell's node list into compact arrays.
+// and the compact cell arrays the walks read.
 //
 // Method: a face is not binned by its whole bounding box but through a
 // lattice of small triangles (or small quadrilaterals) no larger than a cell,
@@ -8,6 +8,15 @@
 // than 64 face boxes becomes a nested grid over the cell's own box; nested
 // grids of the second level count again, those of the third do not, so the
 // structure is at most three levels deep.
+// Departures: the lattice is not visited small triangle by small triangle.
+// Blocks of it are taken whole while their box provably gives the cells its
+// small triangles give (a block is split only where it straddles cell
+// boundaries along two axes, or lies on one to within rounding), so a face
+// costs about as much as the cells it lands in, however finely it is
+// sampled. Counting by box uses prefix sums. The nested grids of a crowded
+// cell may take a fixed number of bytes, and their binning a fixed amount
+// of work, per face of the cell; a grid that cannot separate its faces
+// within that is dropped and its cell keeps a plain list.
 #include "intersection/grid.h"
 
 #include <algorithm>
@@ -20,71 +29,47 @@
 
 namespace vek {
 
+// A cell-list node: the face (its place in the face list) or, with
+// kEntryNested, the crowded cell's holder; and the next node's index + 1.
 struct VekGrid::Node {
-    Node* next;
-    CellItem item;
+    uint32_t next;
+    uint32_t item;
 };
 
-// Nodes come from blocks of 2048, never one by one; the pool releases every
-// block at once.
+// Nodes come from blocks of 2048, never one by one, and are named by a
+// 32-bit index; the pool releases every block at once.
 struct VekGrid::NodePool {
-    static constexpr int kNodesPerBlock = 2048;
+    static constexpr uint32_t kShift = 11;
+    static constexpr uint32_t kNodesPerBlock = 1u << kShift;
     struct Block {
         Node nodes[kNodesPerBlock];
     };
     std::vector<std::unique_ptr<Block>> blocks;
-    int used = kNodesPerBlock;
+    uint32_t used = kNodesPerBlock;
 
-    Node* Take()
+    Node& operator[](uint32_t index) { return blocks[index >> kShift]->nodes[index & (kNodesPerBlock - 1)]; }
+    // A new node's index.
+    uint32_t Take()
     {
         if (used == kNodesPerBlock) {
+            if (blocks.size() >= (size_t(1) << (32 - kShift)) - 1) throw std::bad_alloc();
             blocks.emplace_back(new Block());
             used = 0;
         }
-        return &blocks.back()->nodes[used++];
+        return static_cast<uint32_t>((blocks.size() - 1) << kShift) + used++;
     }
 };
 
-// The face records under construction: one per face, numbered in the order
-// the flattening meets them. Faces are looked up by address in an open
-// addressing table of at least twice as many slots as faces (the grid meets
-// each face in several cells, so lookups outnumber faces several times).
-struct VekGrid::RecordTable {
-    explicit RecordTable(size_t faces)
-    {
-        size_t slots = 16;
-        while (slots < 2 * faces) slots *= 2;
-        keys.assign(slots, 0);
-        numbers.resize(slots);
-        records.reserve(faces);
-    }
-
-    uint32_t Number(CellItem item)
-    {
-        const size_t mask = keys.size() - 1;
-        // Addresses are 8-byte aligned and come from large blocks: a
-        // multiplicative hash spreads them.
-        size_t slot = static_cast<size_t>((static_cast<uint64_t>(item) * 0x9E3779B97F4A7C15ull) >> 20) & mask;
-        while (keys[slot] != 0 && keys[slot] != item) slot = (slot + 1) & mask;
-        if (keys[slot] == item) return numbers[slot];
-        if (records.size() >= kEntryNested || records.size() >= keys.size() / 2) throw std::bad_alloc();
-        keys[slot] = item;
-        numbers[slot] = static_cast<uint32_t>(records.size());
-        records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
-        return numbers[slot];
-    }
-
-    static FaceRecord MakeRecord(const VekFace& f, bool notSurface);
-
-    std::vector<FaceRecord> records;
-    std::vector<CellItem> keys;  // 0: a free slot (no face lives at address 0)
-    std::vector<uint32_t> numbers;
-};
-
-// A crowded cell's grid and the faces sorted into that cell, in order.
+// A crowded cell: its box, the resolution of its grid and the faces sorted
+// into it, in order. The grid itself is made only when it is built, so the
+// cell arrays of many crowded cells never stand at once; a cell whose grid
+// could not separate its faces within its allowance keeps them as a plain
+// list instead (grid null).
 struct VekGrid::Holder {
+    CG::vec3<float> lo, hi;
+    int32_t resolution[3];
+    std::vector<uint32_t> faces;
     std::unique_ptr<VekGrid> grid;
-    std::vector<CellItem> faces;
 };
 
 namespace {
@@ -98,6 +83,36 @@ constexpr float kCubeRoot = 0.33333334f;
 constexpr float kTwoPi = 6.2831855f;
 constexpr float kQuarterPi = 0.7853982f;
 constexpr float kThreeQuarterPi = 2.3561945f;
+// The nested grids of a crowded cell, both levels together, take at most this
+// many bytes per face of the cell (its own list takes 4 each), counted as
+// below. Ordinary geometry needs a few dozen; faces that nested cells meet
+// again and again (copies of one face, fans around one point) would need
+// thousands, and keep lists.
+constexpr size_t kNestedBytesPerFace = 256;
+// What a nested grid is counted at: an entry with room for its cell's
+// offset, and per cell a quarter byte (occupancy bits, blocks, empty boxes),
+// beside the grid record itself.
+constexpr size_t kEntryBytes = 8;
+// The binning of a crowded cell's nested grids, both levels together and
+// dropped ones included, may look at this many lattice blocks per entry the
+// cell's allowance would hold, so their time is bounded as their memory is.
+// Grids need a few per entry; one that needs more (faces lying on its cell
+// boundaries to within rounding, whose cells only single small triangles
+// can tell) is dropped like one that holds too much.
+constexpr size_t kWorkPerEntry = 16;
+size_t GridBytes(const int32_t res[3])
+{
+    return sizeof(VekGrid) + static_cast<size_t>(res[0]) * static_cast<size_t>(res[1]) * res[2] / 4;
+}
+// A computed lattice point lies within 8 (triangle) or 11 (quadrilateral)
+// units of 2^-24 times its face's largest absolute corner coordinate (per
+// axis) of the exact point, adding up the roundings of its few operations.
+// The lowest point of a block then lies less than twice that below its
+// lowest corner; with the rounding of the subtraction that tests it, 24
+// units cover both lattices.
+constexpr float kLatticeError = 24.0f / 16777216.0f;
+// ... plus this much, for roundings among subnormal numbers.
+constexpr float kLatticeErrorFloor = 1e-36f;
 
 float Length(const CG::vec3<float>& a) { return std::sqrt(CG::dot(a, a)); }
 
@@ -140,9 +155,7 @@ void Widen(CG::vec3<float>& lo, CG::vec3<float>& hi, const CG::vec3<float>& p)
     }
 }
 
-}  // namespace
-
-FaceRecord VekGrid::RecordTable::MakeRecord(const VekFace& f, bool notSurface)
+FaceRecord MakeRecord(const VekFace& f, bool notSurface)
 {
     static_assert(alignof(VekFace) >= 8 && alignof(uint32_t) >= 4, "record tags need the pointers' low bits");
     FaceRecord r;
@@ -177,6 +190,8 @@ FaceRecord VekGrid::RecordTable::MakeRecord(const VekFace& f, bool notSurface)
     return r;
 }
 
+}  // namespace
+
 void ResolutionRule(const CG::vec3<float>& e, int64_t count, int32_t limit, int32_t out[3])
 {
     out[0] = out[1] = out[2] = 1;
@@ -210,7 +225,7 @@ VekGrid::VekGrid(const CG::vec3<float>& lo, const CG::vec3<float>& hi, const int
     strides[2] = sliceSize;
     minCellSize = std::min(cellSize.x, std::min(cellSize.y, cellSize.z));
     const size_t cells = static_cast<size_t>(sliceSize) * static_cast<size_t>(resolution[2]);
-    heads_.assign(cells, nullptr);
+    heads_.assign(cells, 0u);
     pool_.reset(new NodePool());
 }
 
@@ -270,14 +285,24 @@ void VekGrid::ForEachGrid(F f)
 
 void VekGrid::Build(const std::vector<CellItem>& faces)
 {
-    CountFaces(faces);
-    BinFaces(faces);
-    BuildNestedGrids(true);
-    RecordTable table(faces.size());
-    Flatten(table);
-    records = std::move(table.records);
-    // Walk style: fetching ahead pays once the structure is well beyond what
-    // the caches hold, and only costs on smaller ones.
+    if (faces.size() >= kEntryNested) throw std::bad_alloc();
+    // 1. The top grid: counting, binning, then the crowded cells' grids,
+    //    each made compact as soon as it is built, and this one last.
+    std::vector<uint32_t> all(faces.size());
+    for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
+    faces_ = &faces;
+    CountFaces(all);
+    BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
+    std::vector<uint32_t>().swap(all);
+    BuildNestedGrids(true, 0, nullptr);
+    Compact();
+    // 2. Face records, numbered in the order the cells first name them
+    //    (nested grids where their cell stands).
+    std::vector<uint32_t> numbers(faces.size(), kEntryNested);
+    records.reserve(faces.size());
+    NumberRecords(faces, numbers);
+    // 3. Walk style: fetching ahead pays once the structure is well beyond
+    //    what the caches hold, and only costs on smaller ones.
     size_t bytes = records.size() * sizeof(FaceRecord);
     ForEachGrid([&](VekGrid& g) {
         bytes += g.items.size() * sizeof(uint32_t) + g.cellStart.size() * sizeof(uint32_t) +
@@ -285,6 +310,11 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     });
     const bool large = bytes > kFetchAheadBytes;
     ForEachGrid([&](VekGrid& g) { g.fetchAhead = large; });
+}
+
+void VekGrid::ClearRayMarks(int thread)
+{
+    for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
 
 int32_t VekGrid::CellCoordinate(float p, int axis) const
@@ -307,79 +337,200 @@ void VekGrid::CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, in
     }
 }
 
-void VekGrid::CountFaces(const std::vector<CellItem>& faces)
+void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
+    // Each face box adds 1 to a block of cells: marked at the block's
+    // corners, then summed along x, y and z (prefix sums), so the cost is
+    // the faces plus the cells, not the cells of every box.
+    const int32_t nx = resolution[0], ny = resolution[1], nz = resolution[2];
     cellCounts_.assign(heads_.size(), 0);
-    for (CellItem item : faces) {
-        const VekFace& f = *ItemFace(item);
+    auto add = [&](int32_t x, int32_t y, int32_t z, int32_t value) {
+        if (x < nx && y < ny && z < nz)
+            cellCounts_[static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x] += value;
+    };
+    for (uint32_t face : faces) {
+        const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
-        int32_t first[3], last[3];
-        CellRange(f.boundsMin, f.boundsMax, first, last);
-        for (int32_t z = first[2]; z <= last[2]; ++z)
-            for (int32_t y = first[1]; y <= last[1]; ++y) {
-                int32_t* row = &cellCounts_[static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0]];
-                for (int32_t x = first[0]; x <= last[0]; ++x) ++row[x];
+        int32_t lo[3], hi[3];
+        CellRange(f.boundsMin, f.boundsMax, lo, hi);
+        for (int i = 0; i < 3; ++i) ++hi[i];
+        add(lo[0], lo[1], lo[2], 1);
+        add(hi[0], lo[1], lo[2], -1);
+        add(lo[0], hi[1], lo[2], -1);
+        add(lo[0], lo[1], hi[2], -1);
+        add(hi[0], hi[1], lo[2], 1);
+        add(hi[0], lo[1], hi[2], 1);
+        add(lo[0], hi[1], hi[2], 1);
+        add(hi[0], hi[1], hi[2], -1);
+    }
+    int32_t* c = cellCounts_.data();
+    for (size_t row = 0; row < static_cast<size_t>(ny) * nz; ++row)
+        for (int32_t x = 1; x < nx; ++x) c[row * nx + x] += c[row * nx + x - 1];
+    for (int32_t z = 0; z < nz; ++z)
+        for (int32_t y = 1; y < ny; ++y)
+            for (int32_t x = 0; x < nx; ++x) {
+                const size_t at = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x;
+                c[at] += c[at - nx];
             }
-    }
+    for (size_t at = static_cast<size_t>(sliceSize); at < cellCounts_.size(); ++at) c[at] += c[at - sliceSize];
 }
 
-void VekGrid::BinFaces(const std::vector<CellItem>& faces)
+bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
-    for (CellItem item : faces) {
-        const VekFace& f = *ItemFace(item);
+    for (uint32_t face : faces) {
+        const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
-        if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW))
-            BinByBox(item, f.boundsMin, f.boundsMax);  // the widened box covers every turn
-        else if (f.vertexCount == 4)
-            BinQuadrilateral(item, f);
-        else
-            BinTriangle(item, f);
+        if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
+            int32_t first[3], last[3];
+            CellRange(f.boundsMin, f.boundsMax, first, last);  // the widened box covers every turn
+            InsertRange(face, first, last);
+        } else if (f.vertexCount == 4) {
+            BinQuadrilateral(face, f);
+        } else {
+            BinTriangle(face, f);
+        }
+        if (entries_ > most || work_ > mostWork) return false;
+    }
+    return true;
+}
+
+// The cells a face's lattice lands in, found block by block. A block is a
+// part of the lattice whose small triangles (or small quadrilaterals) join
+// up; its corners are lattice points, and in exact arithmetic every point of
+// the block lies within the box of its corners (the lattice is an affine or
+// bilinear image of a grid of integers). The computed points stray from the
+// exact ones by a known bound, so the block's lowest point lies between its
+// lowest corner and slack below it, its highest between its highest corner
+// and slack above it, per axis. Where both
+// ends fall into known cells and at most one axis spans several cells, the
+// small triangles' cell ranges, which overlap where the triangles meet, add
+// up to exactly the block's cell range: inserted at once. Otherwise the
+// block is split, down to single small triangles binned by their own box.
+template <class Point>
+struct VekGrid::LatticeBins {
+    VekGrid& g;
+    uint32_t face;
+    const Point& point;  // point(i, j): the lattice point, computed as the sampling always has
+    float slack[3];
+
+    // The cells of the box of n points.
+    void Box(const CG::vec3<float>* p, int n)
+    {
+        ++g.work_;
+        CG::vec3<float> lo = p[0], hi = p[0];
+        for (int k = 1; k < n; ++k) Widen(lo, hi, p[k]);
+        int32_t first[3], last[3];
+        g.CellRange(lo, hi, first, last);
+        g.InsertRange(face, first, last);
+    }
+
+    // Inserts the block whose corners are c[0 .. n) when its cells are known
+    // (slack false: its points are exactly these); false when it must be
+    // split.
+    bool Settle(const CG::vec3<float>* c, int n, bool slackNeeded)
+    {
+        ++g.work_;
+        int32_t first[3], last[3];
+        int spanning = 0;
+        for (int a = 0; a < 3; ++a) {
+            float lo = c[0][a], hi = c[0][a];
+            for (int k = 1; k < n; ++k) {
+                lo = std::min(lo, c[k][a]);
+                hi = std::max(hi, c[k][a]);
+            }
+            first[a] = g.CellCoordinate(lo, a);
+            last[a] = g.CellCoordinate(hi, a);
+            if (slackNeeded && (g.CellCoordinate(lo - slack[a], a) != first[a] ||
+                                g.CellCoordinate(hi + slack[a], a) != last[a]))
+                return false;
+            if (first[a] != last[a] && ++spanning > 1) return false;
+        }
+        g.InsertRange(face, first, last);
+        return true;
+    }
+
+    // Triangle lattice. Tri(i0, m): the points (i, j) with
+    // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice.
+    void Tri(int32_t i0, int32_t m)
+    {
+        const CG::vec3<float> c[3] = {point(i0, i0), point(i0 + m, i0), point(i0 + m, i0 + m)};
+        if (m == 1) return Box(c, 3);  // the small triangle on the diagonal
+        if (Settle(c, 3, true)) return;
+        const int32_t h = m / 2;
+        Tri(i0, h);
+        Rect(i0 + h, i0 + m, i0, i0 + h, true);
+        Tri(i0 + h, m - h);
+    }
+
+    // The lattice squares [i0, i1) x [j0, j1), each a pair of small
+    // triangles (triangle lattice, halves) or one small quadrilateral.
+    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves)
+    {
+        const CG::vec3<float> c[4] = {point(i0, j0), point(i1, j0), point(i1, j1), point(i0, j1)};
+        if (i1 - i0 == 1 && j1 - j0 == 1) {
+            if (!halves) return Box(c, 4);
+            if (Settle(c, 4, false)) return;
+            const CG::vec3<float> lower[3] = {c[0], c[1], c[2]}, upper[3] = {c[0], c[3], c[2]};
+            Box(lower, 3);
+            Box(upper, 3);
+            return;
+        }
+        if (Settle(c, 4, true)) return;
+        // Split across the longer side as the face lies, not as the indices
+        // count: a sliver's lattice is long one way and thin the other.
+        auto extent = [](const CG::vec3<float>& d) {
+            return std::max(std::fabs(d.x), std::max(std::fabs(d.y), std::fabs(d.z)));
+        };
+        const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(c[1] - c[0]) >= extent(c[3] - c[0]));
+        if (alongI) {
+            const int32_t h = (i0 + i1) / 2;
+            Rect(i0, h, j0, j1, halves);
+            Rect(h, i1, j0, j1, halves);
+        } else {
+            const int32_t h = (j0 + j1) / 2;
+            Rect(i0, i1, j0, h, halves);
+            Rect(i0, i1, h, j1, halves);
+        }
+    }
+};
+
+namespace {
+
+// The slack of lattice points computed from corners v[0 .. n).
+void LatticeSlack(const CG::vec3<float>* v, int n, float slack[3])
+{
+    for (int a = 0; a < 3; ++a) {
+        float largest = 0.0f;
+        for (int k = 0; k < n; ++k) largest = std::max(largest, std::fabs(v[k][a]));
+        slack[a] = largest * kLatticeError + kLatticeErrorFloor;
     }
 }
 
-void VekGrid::BinByBox(CellItem item, const CG::vec3<float>& lo, const CG::vec3<float>& hi)
-{
-    int32_t first[3], last[3];
-    CellRange(lo, hi, first, last);
-    for (int32_t z = first[2]; z <= last[2]; ++z)
-        for (int32_t y = first[1]; y <= last[1]; ++y)
-            for (int32_t x = first[0]; x <= last[0]; ++x) Insert(item, x, y, z);
-}
+}  // namespace
 
-void VekGrid::BinTriangle(CellItem item, const VekFace& f)
+void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
 {
     // 1. Lattice steps from the longest edge.
     const CG::vec3<float>* v = f.vertex;
     const float longest = std::max(Length(v[1] - v[0]), std::max(Length(v[2] - v[1]), Length(v[0] - v[2])));
     const int32_t k = std::min(LatticeSteps(longest, minCellSize), kMaxResolution);
-    // 2. Lattice rows: row i holds P(i, j), j = 0..i, with a = i / k and
-    //    b = j / i. Two rows are kept at a time.
+    // 2. Lattice points P(i, j), j = 0..i, with a = i / k and b = j / i;
+    //    exactly v0 + (i / k)(v1 - v0) + (j / k)(v2 - v1), an affine image of
+    //    the integer points (i, j).
     auto point = [&](int32_t i, int32_t j) {
         const float a = static_cast<float>(i) / static_cast<float>(k);
         const float b = i == 0 ? 0.0f : static_cast<float>(j) / static_cast<float>(i);
         const CG::vec3<float> edge = v[1] * (1.0f - b) + v[2] * b;
         return v[0] * (1.0f - a) + edge * a;
     };
-    std::vector<CG::vec3<float>> upper(static_cast<size_t>(k) + 2), lower(static_cast<size_t>(k) + 2);
-    upper[0] = point(0, 0);
-    // 3. Every small triangle between rows i and i + 1 is binned by its box.
-    auto binSmall = [&](const CG::vec3<float>& a, const CG::vec3<float>& b, const CG::vec3<float>& c) {
-        CG::vec3<float> lo = a, hi = a;
-        Widen(lo, hi, b);
-        Widen(lo, hi, c);
-        BinByBox(item, lo, hi);
-    };
-    for (int32_t i = 0; i < k; ++i) {
-        for (int32_t j = 0; j <= i + 1; ++j) lower[j] = point(i + 1, j);
-        for (int32_t j = 0; j <= i; ++j) {
-            binSmall(upper[j], lower[j], lower[j + 1]);
-            if (j < i) binSmall(upper[j], upper[j + 1], lower[j + 1]);
-        }
-        std::swap(upper, lower);
-    }
+    // 3. The small triangles between rows i and i + 1 are the halves of the
+    //    squares [i, i + 1] x [j, j + 1] below the diagonal, and one on it.
+    LatticeBins<decltype(point)> bins{*this, face, point, {}};
+    LatticeSlack(v, 3, bins.slack);
+    bins.Tri(0, k);
 }
 
-void VekGrid::BinQuadrilateral(CellItem item, const VekFace& f)
+void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
 {
     // 1. Lattice steps from the edges at the base corner and the two others.
     const CG::vec3<float>* v = f.vertex;
@@ -387,7 +538,8 @@ void VekGrid::BinQuadrilateral(CellItem item, const VekFace& f)
     auto edge = [&](int i) { return Length(v[(i + 1) & 3] - v[i & 3]); };
     const int32_t kA = std::min(LatticeSteps(std::max(edge(c), edge(c + 3)), minCellSize), kMaxResolution);
     const int32_t kB = std::min(LatticeSteps(std::max(edge(c + 1), edge(c + 2)), minCellSize), kMaxResolution);
-    // 2. Lattice points P(i, j) in corner order 0..3, two rows at a time.
+    // 2. Lattice points P(i, j) in corner order 0..3, a bilinear image of
+    //    the integer points (i, j).
     auto point = [&](int32_t i, int32_t j) {
         const float a = static_cast<float>(i) / static_cast<float>(kA);
         const float b = static_cast<float>(j) / static_cast<float>(kB);
@@ -395,35 +547,33 @@ void VekGrid::BinQuadrilateral(CellItem item, const VekFace& f)
         const CG::vec3<float> far = v[3] + (v[2] - v[3]) * b;
         return near * (1.0f - a) + far * a;
     };
-    std::vector<CG::vec3<float>> upper(static_cast<size_t>(kB) + 1), lower(static_cast<size_t>(kB) + 1);
-    for (int32_t j = 0; j <= kB; ++j) upper[j] = point(0, j);
-    // 3. Every lattice cell is binned by the box of its four points.
-    for (int32_t i = 0; i < kA; ++i) {
-        for (int32_t j = 0; j <= kB; ++j) lower[j] = point(i + 1, j);
-        for (int32_t j = 0; j < kB; ++j) {
-            CG::vec3<float> lo = upper[j], hi = upper[j];
-            Widen(lo, hi, upper[j + 1]);
-            Widen(lo, hi, lower[j]);
-            Widen(lo, hi, lower[j + 1]);
-            BinByBox(item, lo, hi);
-        }
-        std::swap(upper, lower);
-    }
+    // 3. Every lattice cell lands in the cells of the box of its four points.
+    LatticeBins<decltype(point)> bins{*this, face, point, {}};
+    LatticeSlack(v, 4, bins.slack);
+    bins.Rect(0, kA, 0, kB, false);
 }
 
-void VekGrid::Insert(CellItem item, int32_t x, int32_t y, int32_t z)
+void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
+{
+    for (int32_t z = first[2]; z <= last[2]; ++z)
+        for (int32_t y = first[1]; y <= last[1]; ++y)
+            for (int32_t x = first[0]; x <= last[0]; ++x) Insert(face, x, y, z);
+}
+
+void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z)
 {
     const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
     const int32_t count = cell < cellCounts_.size() ? cellCounts_[cell] : 0;
-    Node*& head = heads_[cell];
-    // 1. A plain cell: newest first; a face's sample boxes come one after
+    uint32_t& head = heads_[cell];
+    NodePool& pool = *pool_;
+    // 1. A plain cell: newest first; a face's blocks come one after
     //    another, so looking at the head is enough to keep it once.
     if (count <= kCrowdedCell) {
-        if (head && head->item == item) return;
-        Node* node = pool_->Take();
-        node->next = head;
-        node->item = item;
-        head = node;
+        if (head && pool[head - 1].item == face) return;
+        const uint32_t node = pool.Take();
+        pool[node] = Node{head, face};
+        head = node + 1;
+        ++entries_;
         return;
     }
     // 2. A crowded cell: its faces go to a nested grid over the cell's box.
@@ -434,29 +584,59 @@ void VekGrid::Insert(CellItem item, int32_t x, int32_t y, int32_t z)
             lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
             hi[i] = lo[i] + cellSize[i];
         }
-        int32_t res[3];
-        ResolutionRule(cellSize, count, kMaxResolution, res);
         std::unique_ptr<Holder> holder(new Holder());
-        holder->grid.reset(new VekGrid(lo, hi, res));
-        holder->faces.push_back(item);
-        Node* node = pool_->Take();
-        node->next = nullptr;
-        node->item = reinterpret_cast<CellItem>(holder.get()) | kItemNested;
-        head = node;
+        holder->lo = lo;
+        holder->hi = hi;
+        ResolutionRule(cellSize, count, kMaxResolution, holder->resolution);
+        holder->faces.push_back(face);
+        const uint32_t node = pool.Take();
+        pool[node] = Node{0, kEntryNested | static_cast<uint32_t>(holders_.size())};
+        head = node + 1;
         holders_.push_back(std::move(holder));
+        ++entries_;
         return;
     }
-    assert(head->item & kItemNested);
-    Holder* holder = reinterpret_cast<Holder*>(head->item & ~kItemTagMask);
-    if (holder->faces.back() != item) holder->faces.push_back(item);
+    Holder& holder = *holders_[pool[head - 1].item & ~kEntryNested];
+    if (holder.faces.back() != face) {
+        holder.faces.push_back(face);
+        ++entries_;
+    }
 }
 
-void VekGrid::BuildNestedGrids(bool count)
+void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
 {
+    // The top grid's crowded cells: each cell's grids, both levels
+    // together, may take kNestedBytesPerFace per face of the cell, and their
+    // binning may look at kWorkPerEntry lattice blocks per entry that
+    // allows. A grid of the second level counts, bins, and gives its own
+    // crowded cells grids from what its cell's allowance and work leave (in
+    // the order the cells were first met); those of the third level only
+    // bin. A grid that would pass what it may take is dropped and its cell
+    // keeps a list; so is every grid met once the work is used up.
     for (const std::unique_ptr<Holder>& holder : holders_) {
-        if (count) holder->grid->CountFaces(holder->faces);
-        holder->grid->BinFaces(holder->faces);
-        if (count) holder->grid->BuildNestedGrids(false);
+        const size_t faces = holder->faces.size();
+        // What the grid may take: its cell's allowance, or below the top
+        // what is left plus what the list it replaces is counted at.
+        const size_t own = top ? kNestedBytesPerFace * faces
+                               : std::min(allowance + kEntryBytes * faces, kNestedBytesPerFace * faces);
+        size_t cellWork = kWorkPerEntry * (own / kEntryBytes);
+        size_t& workLeft = top ? cellWork : *work;
+        const size_t fixed = GridBytes(holder->resolution);
+        if (fixed >= own || workLeft == 0) continue;
+        holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
+        VekGrid& nested = *holder->grid;
+        nested.faces_ = faces_;
+        if (top) nested.CountFaces(holder->faces);
+        const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
+        workLeft -= std::min(workLeft, nested.work_);
+        if (!fits) {
+            holder->grid.reset();
+            continue;
+        }
+        const size_t spent = fixed + kEntryBytes * nested.entries_;
+        if (top) nested.BuildNestedGrids(false, own - spent, &workLeft);
+        else allowance -= spent - kEntryBytes * faces;
+        nested.Compact();
     }
 }
 
@@ -478,12 +658,13 @@ void VekGrid::ForEachCellInOrder(F f) const
                             const bool inside = x < resolution[0] && y < resolution[1] && z < resolution[2];
                             f(position, inside ? heads_[static_cast<size_t>(z) * sliceSize +
                                                         static_cast<size_t>(y) * resolution[0] + x]
-                                               : nullptr);
+                                               : 0u);
                         }
 }
 
-void VekGrid::Flatten(RecordTable& table)
+void VekGrid::Compact()
 {
+    NodePool& pool = *pool_;
     // 1. The occupancy order: blocks of up to 8 cells a side.
     for (int i = 0; i < 3; ++i) {
         blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
@@ -498,40 +679,53 @@ void VekGrid::Flatten(RecordTable& table)
     blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
     const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
     // 2. Occupancy of cells and blocks (for the walks to cross empty blocks
-    //    at once) and, per occupied cell, its list length summed. The
-    //    offsets are 32-bit; a structure beyond that is an allocation
-    //    failure like any other.
+    //    at once) and, per occupied cell, its entries summed: one per face
+    //    node, one for a nested grid, a list's length. The offsets are
+    //    32-bit; a structure beyond that is an allocation failure like any
+    //    other.
+    auto length = [&](uint32_t node) -> size_t {
+        size_t n = 0;
+        for (; node; node = pool[node - 1].next) {
+            const uint32_t item = pool[node - 1].item;
+            const Holder* holder = item & kEntryNested ? holders_[item & ~kEntryNested].get() : nullptr;
+            n += holder && !holder->grid ? holder->faces.size() : 1;
+        }
+        return n;
+    };
     occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
     blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     cellStart.clear();
     size_t total = 0, occupied = 0;
-    ForEachCellInOrder([&](uint32_t p, const Node* head) {
+    ForEachCellInOrder([&](uint32_t p, uint32_t head) {
         if ((p & 63) == 0) occupancy[p >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
         if (!head) return;
         occupancy[p >> 6].cells |= uint64_t(1) << (p & 63);
         blockOccupied[p / static_cast<uint32_t>(blockCells)] = 1;  // blocks are numbered in the same order
         ++occupied;
         cellStart.push_back(static_cast<uint32_t>(total));
-        for (const Node* n = head; n; n = n->next) ++total;
+        total += length(head);
         if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
     });
     cellStart.push_back(static_cast<uint32_t>(total));
     cellStart.shrink_to_fit();
-    // 3. Entries in list order (newest first): a face's record number, or a
-    //    holder's grid, flattened where it is met so its faces' records lie
-    //    near their neighbours'.
+    // 3. Entries in list order (newest first): a face's place in the face
+    //    list (numbered as a record later), a nested grid, or the faces of
+    //    a crowded cell that kept a list, newest first like any cell's.
     items.resize(total);
     size_t at = 0;
-    ForEachCellInOrder([&](uint32_t, const Node* head) {
-        for (const Node* n = head; n; n = n->next) {
-            const CellItem item = n->item;
-            if (item & kItemNested) {
-                Holder* holder = reinterpret_cast<Holder*>(item & ~kItemTagMask);
-                holder->grid->Flatten(table);
+    ForEachCellInOrder([&](uint32_t, uint32_t head) {
+        for (uint32_t node = head; node; node = pool[node - 1].next) {
+            const uint32_t item = pool[node - 1].item;
+            if (!(item & kEntryNested)) {
+                items[at++] = item;
+                continue;
+            }
+            Holder& holder = *holders_[item & ~kEntryNested];
+            if (holder.grid) {
                 items[at++] = kEntryNested | static_cast<uint32_t>(nestedGrids.size());
-                nestedGrids.push_back(std::move(holder->grid));
+                nestedGrids.push_back(std::move(holder.grid));
             } else {
-                items[at++] = table.Number(item);
+                for (auto f = holder.faces.rbegin(); f != holder.faces.rend(); ++f) items[at++] = *f;
             }
         }
     });
@@ -539,9 +733,37 @@ void VekGrid::Flatten(RecordTable& table)
     // 4. The build-time state goes.
     holders_.clear();
     holders_.shrink_to_fit();
-    std::vector<Node*>().swap(heads_);
+    std::vector<uint32_t>().swap(heads_);
     std::vector<int32_t>().swap(cellCounts_);
     pool_.reset();
+    faces_ = nullptr;
+}
+
+void VekGrid::NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers)
+{
+    // Depth first in cell order, as a walk would meet the entries; every
+    // grid's entries then name records.
+    struct Numbering {
+        const std::vector<CellItem>& faces;
+        std::vector<uint32_t>& numbers;
+        std::vector<FaceRecord>& records;
+        void operator()(VekGrid& g)
+        {
+            for (uint32_t& e : g.items) {
+                if (e & kEntryNested) {
+                    (*this)(*g.nestedGrids[e & ~kEntryNested]);
+                    continue;
+                }
+                uint32_t& n = numbers[e];
+                if (n == kEntryNested) {
+                    n = static_cast<uint32_t>(records.size());
+                    records.push_back(MakeRecord(*ItemFace(faces[e]), faces[e] & kItemNotSurface));
+                }
+                e = n;
+            }
+        }
+    } numbering{faces, numbers, records};
+    numbering(*this);
 }
 
 }  // namespace vek

@@ -3,10 +3,11 @@
 //
 // Building follows the classic cell-node scheme (count faces per cell by
 // bounding box, bin them by sampling, newest node first, then give crowded
-// cells nested grids). Once built, every grid flattens its node lists into
-// one compact array per grid (cellStart / items), in the same newest-first
-// order, so a walk reads each cell's entries back to back and never chases
-// list links; the entries name packed face records shared by all grids.
+// cells nested grids, within a memory allowance per crowded cell). Once
+// built, every grid turns its node lists into one compact array per grid
+// (cellStart / items), in the same newest-first order, so a walk reads each
+// cell's entries back to back and never chases list links; the entries name
+// packed face records shared by all grids.
 #pragma once
 
 #include <cstdint>
@@ -202,34 +203,44 @@ public:
         for (size_t w = first; w <= last; w += 64 / sizeof(OccupancyWord)) __builtin_prefetch(&occupancy[w]);
     }
 
+    // Sets this thread's ray mark on every face to 0, so that no face keeps
+    // a mark from before the thread's ray numbers started again at 1.
+    [[gnu::cold]] void ClearRayMarks(int thread);
+
 private:
     struct Node;
     struct NodePool;
     struct Holder;
+    template <class Point>
+    struct LatticeBins;
 
-    void CountFaces(const std::vector<CellItem>& faces);
-    void BinFaces(const std::vector<CellItem>& faces);
-    void BuildNestedGrids(bool count);
-    struct RecordTable;
-    void Flatten(RecordTable& table);
+    void CountFaces(const std::vector<uint32_t>& faces);
+    bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
+    void BuildNestedGrids(bool top, size_t allowance, size_t* work);
+    void Compact();
+    void NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers);
     template <class F>
     void ForEachGrid(F f);
     template <class F>
     void ForEachCellInOrder(F f) const;
     void GrowEmptyBoxes();
 
-    void BinByBox(CellItem item, const CG::vec3<float>& lo, const CG::vec3<float>& hi);
-    void BinTriangle(CellItem item, const VekFace& f);
-    void BinQuadrilateral(CellItem item, const VekFace& f);
-    void Insert(CellItem item, int32_t x, int32_t y, int32_t z);
+    void BinTriangle(uint32_t face, const VekFace& f);
+    void BinQuadrilateral(uint32_t face, const VekFace& f);
+    void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
+    void Insert(uint32_t face, int32_t x, int32_t y, int32_t z);
     void CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3], int32_t last[3]) const;
     int32_t CellCoordinate(float p, int axis) const;
 
-    // Build-time state, released by Flatten.
+    // Build-time state, released once the grid is compact. Faces are named
+    // by their place in the top grid's face list.
+    const std::vector<CellItem>* faces_ = nullptr;
     std::vector<int32_t> cellCounts_;
-    std::vector<Node*> heads_;
+    std::vector<uint32_t> heads_;  // per cell: its newest node + 1, 0 when empty
     std::unique_ptr<NodePool> pool_;
     std::vector<std::unique_ptr<Holder>> holders_;
+    size_t entries_ = 0;  // face entries binned so far, crowded cells' lists included
+    size_t work_ = 0;     // lattice blocks looked at so far
 };
 
 }  // namespace vek

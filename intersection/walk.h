@@ -45,11 +45,14 @@ constexpr float kNoCrossing = 1e-10f;
 constexpr float kSlabParallel = 1e-7f;
 
 // The next ray number of a thread: counted in the top grid, so each thread
-// writes only its own counter.
-inline uint32_t NextRayNumber(VekVoxel& top, int thread)
+// writes only its own counter. Before the last number is handed out the
+// thread's marks are all cleared (one pass over the faces every two billion
+// rays), so no face keeps a mark that a ray of the next round could carry.
+inline uint32_t NextRayNumber(VekGrid& top, int thread)
 {
     uint32_t& counter = top.rayCounters[thread].value;
     const uint32_t r = counter + 1;
+    if (__builtin_expect(r == kLastRayNumber, 0)) top.ClearRayMarks(thread);
     counter = r == kLastRayNumber ? 0 : r;
     return r;
 }

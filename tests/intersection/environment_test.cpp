@@ -95,6 +95,36 @@ TEST_F(Environment, HostileElementsAreLeftOutAndTheRestStillWorks)
     EXPECT_EQ(VekIntersection_Raytrace(V3(1, 1, 50), V3(0, 0, -1), nullptr, hit, 1e-6f, 0), 0);
 }
 
+TEST_F(Environment, AFaceNearTheFloatLimitLeavesTheRestAnsweringAsWithoutIt)
+{
+    Attribute("opaque", V3(0, 0, 0));
+    Attribute("half", V3(0.5f, 0.5f, 0.5f));
+    VekSurface* floor = Polygon({V3(0, 0, 0), V3(10, 0, 0), V3(10, 10, 0), V3(0, 10, 0)}, "opaque");
+    VekSurface* pane = Polygon({V3(0, 0, 1), V3(10, 0, 1), V3(10, 10, 1), V3(0, 10, 1)}, "half");
+    Polygon({V3(0, 0, 4), V3(10, 0, 4), V3(10, 10, 4), V3(0, 10, 4)}, "opaque");
+    auto answers = [&](float boundary[6]) {
+        VekMain_GetSceneBoundary(boundary);
+        const V3 from(2, 3, 3);
+        HitInfo hit{};
+        EXPECT_EQ(VekIntersection_Raytrace(from, V3(0.1f, 0, -1), nullptr, hit, 1e-6f, 0), 1);
+        EXPECT_EQ(hit.face, pane);
+        EXPECT_EQ(VekIntersection_RayCast(V3(2, 3, 0.5f), V3(0, 0.2f, -1), hit, 1e-6f, 0), 1);
+        EXPECT_EQ(hit.face, floor);
+        EXPECT_EQ(VekIntersection_Search(from, V3(0, 0, -2.5f), nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
+        EXPECT_EQ(VekIntersection_Search(from, V3(0, 0, -4), nullptr, nullptr, 0), V3(0, 0, 0));
+    };
+    Prepare();
+    float without[6], with[6];
+    answers(without);
+    // An area light whose finite corners span nearly the whole float range:
+    // its box's extent is beyond the largest float.
+    AreaLight({V3(-3e38f, -3e38f, 1), V3(3e38f, -3e38f, 1), V3(0, 3e38f, 2)});
+    elements_.clear();
+    Prepare();
+    answers(with);
+    for (int i = 0; i < 6; ++i) EXPECT_EQ(with[i], without[i]) << i;
+}
+
 TEST_F(Environment, CallsOutOfOrderAreSafe)
 {
     HitInfo hit{};

@@ -4,12 +4,18 @@
 // single-precision face tests the engine uses.
 #pragma once
 
+#include <array>
 #include <cmath>
 #include <memory>
 #include <random>
 #include <vector>
 
 #include "support/test_support.h"
+
+// Test hook of the library (no header declares it): sets a thread's ray
+// counter in the prepared grid, so tests reach the end of the ray numbering
+// without two billion queries.
+VEK_API void VekTest_SetRayCounter(long thread, unsigned long value);
 
 namespace ixtest {
 
@@ -113,12 +119,7 @@ protected:
         const char* kinds[3] = {"opaque", "half", "tint"};
         auto kind = [&] { return kinds[rng() % 3]; };
         const float X = 200, Y = 160, Z = 60;
-        room_ = {V3(0, 0, 0), V3(X, Y, Z)};
-        // Floor, ceiling and walls.
-        Polygon({V3(0, 0, 0), V3(X, 0, 0), V3(X, Y, 0), V3(0, Y, 0)}, "opaque");
-        Polygon({V3(0, 0, Z), V3(0, Y, Z), V3(X, Y, Z), V3(X, 0, Z)}, "half");
-        Polygon({V3(0, 0, 0), V3(0, 0, Z), V3(X, 0, Z), V3(X, 0, 0)}, "tint");
-        Polygon({V3(0, 0, 0), V3(0, Y, 0), V3(0, Y, Z), V3(0, 0, Z)}, "half");
+        Shell(V3(X, Y, Z), {"opaque", "half", "tint", "half"});
         // Furniture: boxes of six quadrilaterals.
         for (int b = 0; b < 12; ++b) {
             const V3 lo(uni(5, X - 40), uni(5, Y - 40), 0);
@@ -166,6 +167,18 @@ protected:
             const V3 c(uni(10, X - 20), uni(10, Y - 20), Z - 1);
             AreaLight({c, c + V3(0, 8, 0), c + V3(8, 8, 0), c + V3(8, 0, 0)});
         }
+    }
+
+    // The room [0, size]: floor, ceiling and the walls at y = 0 and x = 0,
+    // with these attributes in that order.
+    void Shell(const V3& size, const std::array<const char*, 4>& attributes)
+    {
+        const float X = size.x, Y = size.y, Z = size.z;
+        room_ = {V3(0, 0, 0), size};
+        Polygon({V3(0, 0, 0), V3(X, 0, 0), V3(X, Y, 0), V3(0, Y, 0)}, attributes[0]);
+        Polygon({V3(0, 0, Z), V3(0, Y, Z), V3(X, Y, Z), V3(X, 0, Z)}, attributes[1]);
+        Polygon({V3(0, 0, 0), V3(0, 0, Z), V3(X, 0, Z), V3(X, 0, 0)}, attributes[2]);
+        Polygon({V3(0, 0, 0), V3(0, Y, 0), V3(0, Y, Z), V3(0, 0, Z)}, attributes[3]);
     }
 
     void Sphere(V3 centre, float radius, int bands, const char* attribute)

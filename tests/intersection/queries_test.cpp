@@ -1,5 +1,6 @@
 // Hit queries: picking from outside with the display's cull bit, the
-// all-hits limit and ray marks.
+// all-hits limit and ray marks, also where the ray numbering starts again
+// (a second preparation, a thread's wrap).
 #include <cstring>
 
 #include "intersection/intersection_fixture.h"
@@ -21,6 +22,21 @@ protected:
         }
         Polygon({V3(-50, -50, -20), V3(50, -50, -20), V3(50, 50, -20), V3(-50, 50, -20)}, "half");
         Prepare();
+    }
+
+    // A ray straight up through the stack, asked as query kind k: every
+    // layer must be seen.
+    void ExpectStackSeen(int k)
+    {
+        const V3 from(1, 1, 0.5f), up(0, 0, 1);
+        const float all = 1.0f / 32.0f;  // five halves
+        HitInfo hit{}, hits[8];
+        switch (k) {
+        case 0: EXPECT_EQ(VekIntersection_MultiRaytrace(from, up, nullptr, 8, hits, 1e-6f), 5); break;
+        case 1: EXPECT_EQ(VekIntersection_Raytrace(from, up, nullptr, hit, 1e-6f, 0), 1); break;
+        case 2: EXPECT_EQ(VekIntersection_Search(from, up * 10.0f, nullptr, nullptr, 0), V3(all, all, all)); break;
+        default: EXPECT_EQ(VekIntersection_RayCast(from, up, hit, 1e-6f, 0), 1); break;
+        }
     }
     std::vector<VekSurface*> layers_;
 };
@@ -72,6 +88,37 @@ TEST_F(Queries, EachQueryTakesTheThreadsNextRayNumberAndMarksTheFacesItMeets)
     EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 0);
     EXPECT_EQ(VekIntersection_SearchDirectionForSkyLight(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, 0, -1), V3(1, 1, 1));
     VekMain_SetThreadNumber(0);
+}
+
+TEST_F(Queries, PreparingAgainLeavesNoFaceHidden)
+{
+    // Every preparation numbers rays from 1 again: each kind's ray 1 meets
+    // the faces the previous kind's ray 1 marked.
+    for (int n = 0; n < 8; ++n) {
+        VekIntersection_PrepareEnvironment();
+        VekIntersection_Reset(1);
+        ExpectStackSeen(n % 4);
+    }
+}
+
+TEST_F(Queries, AThreadsWrapClearsItsOwnMarksOnly)
+{
+    g_mainValueTable.threadCount = 2;  // before the faces get their ray marks
+    elements_.clear();
+    Prepare();
+    // Both threads mark the stack with their ray 1.
+    VekMain_SetThreadNumber(1);
+    ExpectStackSeen(0);
+    VekMain_SetThreadNumber(0);
+    ExpectStackSeen(0);
+    // Thread 0 at the end of its numbering: its last ray passes far from
+    // the stack, and its next rays are numbered 1, 2, ... again.
+    VekTest_SetRayCounter(0, 0x7fffffffu - 1);
+    HitInfo hit{};
+    EXPECT_EQ(VekIntersection_RayCast(V3(40, 40, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 0);
+    EXPECT_EQ(layers_[0]->rayNumbers[0], 0u);
+    for (int k = 0; k < 4; ++k) ExpectStackSeen(k);
+    EXPECT_EQ(layers_[0]->rayNumbers[1], 1u);
 }
 
 }  // namespace

@@ -1,5 +1,6 @@
 // 64 ray threads with distinct thread numbers query one prepared
-// environment at once and get exactly the single-threaded answers.
+// environment at once and get exactly the single-threaded answers, each
+// coming to the end of its ray numbering on the way.
 #include <algorithm>
 #include <thread>
 
@@ -51,6 +52,10 @@ TEST_F(ThreadedQueries, SixtyFourThreadsGetTheSingleThreadedAnswers)
     const std::vector<TestRay> rays = Rays(12, kRays);
     std::vector<Answers> expected;
     for (int n = 0; n < kRays; ++n) expected.push_back(Ask(rays[n], n % 4));
+
+    // Every thread comes to the end of its ray numbering during the run, at
+    // its own moment, and clears its marks while the others query.
+    for (int t = 0; t < kThreads; ++t) VekTest_SetRayCounter(t, 0x7fffffffu - 100 - 37 * t);
 
     std::vector<int> mismatches(kThreads, 0);
     std::vector<std::thread> threads;
