@@ -9,6 +9,8 @@
 // that grows too deep, is split evenly instead, so every build ends and no
 // traversal's stack overflows. Box arithmetic that could overflow (areas,
 // bin positions near the float limit) runs in double precision.
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -29,9 +31,6 @@ constexpr int kBins = 32;
 // axis: the rounding of a hit point (a few units in the last place of the
 // coordinates involved) then never puts it outside the box of its face.
 constexpr double kPadShare = 1.0 / (1 << 19);
-// Relative costs of a node visit and a face test in the split search.
-constexpr double kNodeCost = 1.0;
-constexpr double kFaceCost = 1.0;
 
 struct Box {
     float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
@@ -63,14 +62,30 @@ struct Box {
     }
 };
 
+// A face as the build sorts it: its box and its record, 32 bytes, moved as
+// a whole when a range is partitioned so that every pass reads its faces in
+// order. Centres are kept doubled (lo + hi), which orders them the same.
+struct PrimRef {
+    float lo[3];
+    uint32_t record;
+    float hi[3];
+    uint32_t unused;
+
+    float Centre(int k) const { return lo[k] + hi[k]; }
+};
+
 struct Range {
     uint32_t begin, end;
     Box box;      // of the faces
-    Box centres;  // of their box centres
+    Box centres;  // of their doubled centres
     uint32_t Count() const { return end - begin; }
 };
 
 bool Finite(const CG::vec3<float>& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Coordinates of a face's box are held within this magnitude, so sums of
+// two stay finite; no face the scene places reaches it.
+constexpr float kBoxLimit = 1e30f;
 
 // The box of everything a ray can hit of a face: its stored bounds (a
 // billboard copy's cover every turn), its corners, and the corners carried
@@ -88,16 +103,21 @@ Box FaceBox(const FaceRecord& r)
     for (int i = 0; i < n; ++i)
         if (Finite(f.vertex[i])) b.Grow(&f.vertex[i].x);
     const int w = f.mainAxis;
-    if (w < 0 || w > 2) return b;
-    const int u = kAxisU[w], v = kAxisV[w];
-    for (int i = 0; i < n; ++i) {
-        const CG::vec3<float>& c = f.vertex[i];
-        const double onPlane =
-            (double(f.planeOffset) - double(f.normal[u]) * c[u] - double(f.normal[v]) * c[v]) / double(f.normal[w]);
-        if (!(std::fabs(onPlane) < double(std::numeric_limits<float>::max())) || !Finite(c)) continue;
-        float p[3] = {c.x, c.y, c.z};
-        p[w] = static_cast<float>(onPlane);
-        b.Grow(p);
+    if (w >= 0 && w <= 2) {
+        const int u = kAxisU[w], v = kAxisV[w];
+        for (int i = 0; i < n; ++i) {
+            const CG::vec3<float>& c = f.vertex[i];
+            const double onPlane = (double(f.planeOffset) - double(f.normal[u]) * c[u] - double(f.normal[v]) * c[v]) /
+                                   double(f.normal[w]);
+            if (!(std::fabs(onPlane) < double(kBoxLimit)) || !Finite(c)) continue;
+            float p[3] = {c.x, c.y, c.z};
+            p[w] = static_cast<float>(onPlane);
+            b.Grow(p);
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        b.lo[k] = std::max(b.lo[k], -kBoxLimit);
+        b.hi[k] = std::min(b.hi[k], kBoxLimit);
     }
     return b;
 }
@@ -106,46 +126,57 @@ class Builder {
 public:
     Builder(const std::vector<FaceRecord>& records, std::vector<HierarchyNode>& nodes) : nodes_(nodes)
     {
-        const size_t n = records.size();
-        boxes_.resize(n);
-        centres_.resize(3 * n);
-        refs_.resize(n);
-        bins_.resize(3 * n);
-        for (size_t i = 0; i < n; ++i) {
-            boxes_[i] = FaceBox(records[i]);
-            for (int k = 0; k < 3; ++k) centres_[3 * i + k] = boxes_[i].lo[k] * 0.5f + boxes_[i].hi[k] * 0.5f;
-            refs_[i] = static_cast<uint32_t>(i);
+        prims_.resize(records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const Box b = FaceBox(records[i]);
+            PrimRef& p = prims_[i];
+            for (int k = 0; k < 3; ++k) {
+                p.lo[k] = b.lo[k];
+                p.hi[k] = b.hi[k];
+            }
+            p.record = static_cast<uint32_t>(i);
+            p.unused = 0;
         }
     }
 
     void Build()
     {
-        Range all = MakeRange(0, static_cast<uint32_t>(refs_.size()));
+        Range all = MakeRange(0, static_cast<uint32_t>(prims_.size()));
         for (int k = 0; k < 3; ++k)
             pad_[k] = static_cast<float>(kPadShare * std::max(std::fabs(double(all.box.lo[k])), std::fabs(double(all.box.hi[k]))));
-        nodes_.reserve(refs_.size() / 8 + 1);
+        nodes_.reserve(prims_.size() / 4 + 1);
         BuildNode(all, 0);
     }
 
-    // The records in leaf order: refs()[k] is the record that goes to place k.
-    const std::vector<uint32_t>& Refs() const { return refs_; }
+    // The records in leaf order: the record that goes to place k.
+    std::vector<uint32_t> Order() const
+    {
+        std::vector<uint32_t> order(prims_.size());
+        for (size_t k = 0; k < prims_.size(); ++k) order[k] = prims_[k].record;
+        return order;
+    }
 
 private:
     Range MakeRange(uint32_t begin, uint32_t end) const
     {
         Range r{begin, end, Box(), Box()};
-        for (uint32_t i = begin; i < end; ++i) {
-            r.box.Grow(boxes_[refs_[i]]);
-            r.centres.Grow(&centres_[3 * size_t(refs_[i])]);
-        }
+        for (uint32_t i = begin; i < end; ++i) Add(r, prims_[i]);
         return r;
+    }
+
+    static void Add(Range& r, const PrimRef& p)
+    {
+        for (int k = 0; k < 3; ++k) {
+            r.box.lo[k] = std::min(r.box.lo[k], p.lo[k]);
+            r.box.hi[k] = std::max(r.box.hi[k], p.hi[k]);
+            r.centres.lo[k] = std::min(r.centres.lo[k], p.Centre(k));
+            r.centres.hi[k] = std::max(r.centres.hi[k], p.Centre(k));
+        }
     }
 
     // 1. A node for the range: children opened largest first.
     uint32_t BuildNode(const Range& range, int depth)
     {
-        static const uint32_t SPLITX = getenv("XSPLIT") ? atoi(getenv("XSPLIT")) : kLeafSplit;
-        static const uint32_t MOSTX = getenv("XMOST") ? atoi(getenv("XMOST")) : kLeafMost;
         const uint32_t index = static_cast<uint32_t>(nodes_.size());
         nodes_.emplace_back();
         Range children[kNodeWidth];
@@ -161,7 +192,7 @@ private:
             int open = -1;
             double largest = -1.0;
             for (int c = 0; c < count; ++c) {
-                if (children[c].Count() <= SPLITX) continue;
+                if (children[c].Count() <= static_cast<uint32_t>(kLeafSplit)) continue;
                 const double area = even ? double(children[c].Count()) : children[c].box.HalfArea();
                 if (area > largest) {
                     largest = area;
@@ -177,7 +208,7 @@ private:
         // 2. Children: leaves of consecutive records, or nodes of their own.
         uint64_t child[kNodeWidth] = {};
         for (int c = 0; c < count; ++c) {
-            if (children[c].Count() <= MOSTX)
+            if (children[c].Count() <= static_cast<uint32_t>(kLeafMost))
                 child[c] = MakeChild(children[c].begin, children[c].Count());
             else
                 child[c] = MakeChild(BuildNode(children[c], depth + 1), 0);
@@ -199,59 +230,93 @@ private:
         return index;
     }
 
-    // 2. Splits a range of more than one face in two non-empty ranges.
+    // 2. Splits a range of more than one face in two non-empty ranges: by
+    //    the surface area heuristic, or evenly along the widest spread of
+    //    centres (by place when the centres coincide).
     void Split(const Range& range, Range& left, Range& right, bool even)
     {
-        uint32_t middle = range.begin;
-        if (!even) middle = BinnedSplit(range);
-        if (middle == range.begin || middle == range.end) {
-            // Even split along the widest spread of centres (by index when
-            // the centres coincide).
-            middle = range.begin + range.Count() / 2;
-            int axis = 0;
-            for (int k = 1; k < 3; ++k)
-                if (double(range.centres.hi[k]) - range.centres.lo[k] >
-                    double(range.centres.hi[axis]) - range.centres.lo[axis])
-                    axis = k;
-            if (range.centres.hi[axis] > range.centres.lo[axis])
-                std::nth_element(refs_.begin() + range.begin, refs_.begin() + middle, refs_.begin() + range.end,
-                                 [&](uint32_t a, uint32_t b) { return centres_[3 * size_t(a) + axis] < centres_[3 * size_t(b) + axis]; });
-        }
+        if (!even && BinnedSplit(range, left, right)) return;
+        const uint32_t middle = range.begin + range.Count() / 2;
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (double(range.centres.hi[k]) - range.centres.lo[k] > double(range.centres.hi[axis]) - range.centres.lo[axis])
+                axis = k;
+        if (range.centres.hi[axis] > range.centres.lo[axis])
+            std::nth_element(prims_.begin() + range.begin, prims_.begin() + middle, prims_.begin() + range.end,
+                             [axis](const PrimRef& a, const PrimRef& b) { return a.Centre(axis) < b.Centre(axis); });
         left = MakeRange(range.begin, middle);
         right = MakeRange(middle, range.end);
     }
 
-    // The surface area heuristic over kBins bins per axis; returns where the
-    // partitioned range splits (begin when no split helps or none exists).
-    uint32_t BinnedSplit(const Range& range)
+    // The surface area heuristic over kBins bins per axis, from one pass over
+    // the range; the range is then partitioned in place, the two sides' boxes
+    // grown on the way. False when the centres coincide on every axis.
+    bool BinnedSplit(const Range& range, Range& left, Range& right)
     {
         struct Bin {
             Box box;
             uint32_t count = 0;
         };
         Bin bins[3][kBins];
-        double scale[3];
+        float scale[3];
+        bool spread = false;
         for (int k = 0; k < 3; ++k) {
-            const double extent = double(range.centres.hi[k]) - range.centres.lo[k];
-            scale[k] = extent > 0.0 ? kBins * (1.0 - 1e-6) / extent : 0.0;
+            const float extent = range.centres.hi[k] - range.centres.lo[k];
+            scale[k] = extent > 0.0f ? static_cast<float>(kBins) * (1.0f - 1e-6f) / extent : 0.0f;
+            spread |= extent > 0.0f;
         }
-        // One pass bins every face on all three axes.
-        for (uint32_t i = range.begin; i < range.end; ++i) {
-            const uint32_t ref = refs_[i];
-            const float* c = &centres_[3 * size_t(ref)];
-            for (int k = 0; k < 3; ++k) {
-                const double at = (double(c[k]) - range.centres.lo[k]) * scale[k];
-                const int b = std::min(kBins - 1, std::max(0, static_cast<int>(at)));
-                bins_[3 * size_t(ref) + k] = static_cast<uint8_t>(b);
-                bins[k][b].box.Grow(boxes_[ref]);
-                ++bins[k][b].count;
+        if (!spread) return false;
+        auto binOf = [&](const PrimRef& p, int k) {
+            const float at = (p.Centre(k) - range.centres.lo[k]) * scale[k];
+            return std::min(kBins - 1, std::max(0, static_cast<int>(at)));
+        };
+        // 1. Every face into its bin on all three axes at once, in vector
+        //    lanes (the fourth lane carries the record number along, unused).
+        {
+            __m128 binLo[3][kBins], binHi[3][kBins];
+            uint32_t binCount[3][kBins] = {};
+            for (int k = 0; k < 3; ++k)
+                for (int b = 0; b < kBins; ++b) {
+                    binLo[k][b] = _mm_set1_ps(std::numeric_limits<float>::infinity());
+                    binHi[k][b] = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+                }
+            const __m128 origin = _mm_setr_ps(range.centres.lo[0], range.centres.lo[1], range.centres.lo[2], 0.0f);
+            const __m128 factor = _mm_setr_ps(scale[0], scale[1], scale[2], 0.0f);
+            const __m128i last = _mm_set1_epi32(kBins - 1);
+            for (uint32_t i = range.begin; i < range.end; ++i) {
+                const __m128 lo = _mm_loadu_ps(prims_[i].lo), hi = _mm_loadu_ps(prims_[i].hi);
+                __m128i bin = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(_mm_add_ps(lo, hi), origin), factor));
+                // Clamped into [0, kBins - 1] (SSE2 has no 32-bit min/max).
+                bin = _mm_and_si128(bin, _mm_cmpgt_epi32(bin, _mm_setzero_si128()));
+                const __m128i over = _mm_cmpgt_epi32(bin, last);
+                bin = _mm_or_si128(_mm_and_si128(over, last), _mm_andnot_si128(over, bin));
+                alignas(16) int32_t at[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(at), bin);
+                for (int k = 0; k < 3; ++k) {
+                    binLo[k][at[k]] = _mm_min_ps(binLo[k][at[k]], lo);
+                    binHi[k][at[k]] = _mm_max_ps(binHi[k][at[k]], hi);
+                    ++binCount[k][at[k]];
+                }
             }
+            for (int k = 0; k < 3; ++k)
+                for (int b = 0; b < kBins; ++b) {
+                    alignas(16) float lo[4], hi[4];
+                    _mm_store_ps(lo, binLo[k][b]);
+                    _mm_store_ps(hi, binHi[k][b]);
+                    for (int j = 0; j < 3; ++j) {
+                        bins[k][b].box.lo[j] = lo[j];
+                        bins[k][b].box.hi[j] = hi[j];
+                    }
+                    bins[k][b].count = binCount[k][b];
+                }
         }
-        // Sweeps from both sides: the cost of splitting after bin b.
-        double bestCost = double(range.Count()) * kFaceCost * range.box.HalfArea();
+        // 2. Sweeps from both sides: the cheapest split after some bin. A
+        //    range too large for one leaf is split however it compares with
+        //    keeping it whole.
+        double bestCost = std::numeric_limits<double>::infinity();
         int bestAxis = -1, bestBin = -1;
         for (int k = 0; k < 3; ++k) {
-            if (scale[k] == 0.0) continue;
+            if (scale[k] == 0.0f) continue;
             double rightArea[kBins];
             uint32_t rightCount[kBins];
             Box acc;
@@ -268,8 +333,7 @@ private:
                 acc.Grow(bins[k][b].box);
                 n += bins[k][b].count;
                 if (n == 0 || rightCount[b + 1] == 0) continue;
-                const double cost = kNodeCost * range.box.HalfArea() +
-                                    kFaceCost * (acc.HalfArea() * n + rightArea[b + 1] * rightCount[b + 1]);
+                const double cost = acc.HalfArea() * n + rightArea[b + 1] * rightCount[b + 1];
                 if (cost < bestCost) {
                     bestCost = cost;
                     bestAxis = k;
@@ -277,21 +341,26 @@ private:
                 }
             }
         }
-        // A range too large for a leaf is split even when the heuristic
-        // prefers to keep it whole: take its best split regardless.
-        if (bestAxis < 0) return range.begin;
-        auto* first = refs_.data() + range.begin;
-        auto* cut = std::partition(first, refs_.data() + range.end, [&](uint32_t ref) {
-            return bins_[3 * size_t(ref) + bestAxis] <= bestBin;
-        });
-        return static_cast<uint32_t>(cut - refs_.data());
+        if (bestAxis < 0) return false;
+        // 3. The partition, both sides' boxes grown as the faces pass.
+        left = Range{range.begin, range.begin, Box(), Box()};
+        right = Range{range.end, range.end, Box(), Box()};
+        uint32_t i = range.begin, j = range.end;
+        while (i < j) {
+            if (binOf(prims_[i], bestAxis) <= bestBin) {
+                Add(left, prims_[i++]);
+            } else {
+                --j;
+                std::swap(prims_[i], prims_[j]);
+                Add(right, prims_[j]);
+            }
+        }
+        left.end = right.begin = i;
+        return true;
     }
 
     std::vector<HierarchyNode>& nodes_;
-    std::vector<Box> boxes_;
-    std::vector<float> centres_;
-    std::vector<uint32_t> refs_;
-    std::vector<uint8_t> bins_;  // per face and axis, its bin in the current split search
+    std::vector<PrimRef> prims_;
     float pad_[3] = {0, 0, 0};
 };
 
@@ -334,15 +403,21 @@ void BuildHierarchy(VekGrid& top, Hierarchy& out)
     {
         Builder builder(top.records, out.nodes);
         builder.Build();
-        refs = builder.Refs();
+        refs = builder.Order();
     }
-    out.nodes.shrink_to_fit();
+    {
+        // Into storage of the final size, advised to take large pages before
+        // it is written.
+        std::vector<HierarchyNode> nodes;
+        nodes.reserve(out.nodes.size());
+        platform::AdviseLargePages(nodes.data(), nodes.capacity() * sizeof(HierarchyNode));
+        nodes.assign(out.nodes.begin(), out.nodes.end());
+        out.nodes.swap(nodes);
+    }
     std::vector<uint32_t> placeOf(refs.size());
     for (size_t k = 0; k < refs.size(); ++k) placeOf[refs[k]] = static_cast<uint32_t>(k);
     ReorderRecords(top.records, refs);
     Renumber(top, placeOf);
-    platform::AdviseLargePages(top.records.data(), top.records.size() * sizeof(FaceRecord));
-    platform::AdviseLargePages(out.nodes.data(), out.nodes.size() * sizeof(HierarchyNode));
 }
 
 }  // namespace vek

@@ -4,8 +4,9 @@
 //
 // A search first re-tests the face that last stopped a ray of the same light
 // on the same thread (shadow rays come in coherent runs, so this often ends
-// it with one test), then walks the grid like the hit queries, multiplying
-// the factor of every face met once per ray; an opaque face ends it.
+// it with one test), then traverses the hierarchy, multiplying the factor of
+// every face met (each face lies in one leaf, so each counts once); an
+// opaque face ends it.
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -19,6 +20,7 @@
 #include "core/threads.h"
 #include "intersection/environment.h"
 #include "intersection/face_tests.h"
+#include "intersection/hierarchy_kernels.h"
 #include "intersection/walk.h"
 
 namespace vek {
@@ -66,86 +68,6 @@ bool HasReadableMap2(const VekAttribute& a)
            map->components > 0;
 }
 
-struct TransmissionVisitor {
-    // A constructor, not aggregate initialisation, which would clear the
-    // whole visitor (recent faces included) before filling it in.
-    TransmissionVisitor(const RayQuery& query, const VekFace* skipFace, const VekFace* skipFace2, uint32_t rayNumber,
-                        int threadNumber)
-        : q(query), skip(skipFace), skip2(skipFace2), ray(rayNumber), thread(threadNumber)
-    {
-    }
-
-    const RayQuery& q;
-    const VekFace* skip;
-    const VekFace* skip2;
-    uint32_t ray;
-    int thread;
-    const VekFace** cacheSlot = nullptr;  // null when the light has no row in the cache
-    CG::vec3<float> factor = kClear;
-    RecentFaces recent;
-
-    // The factor of a face hit at point; false when it stops the light.
-    bool Attenuate(VekFace& f, const CG::vec3<float>& point)
-    {
-        VekSurface& s = static_cast<VekSurface&>(f);
-        const VekAttribute* a = s.attribute;
-        // 1. Plain transparency; a face without a material is opaque.
-        if (!a || !HasReadableMap2(*a)) {
-            const CG::vec3<float> tr = a ? a->transparency : kBlocked;
-            if (tr.x + tr.y + tr.z < kOpaqueSum) {
-                if (cacheSlot) *cacheSlot = &f;
-                return false;
-            }
-            factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
-            return true;
-        }
-        // 2. The second map; a texel that stops everything is not cached
-        //    (the next ray may meet another texel of the same face).
-        const CG::vec3<float> m = MapFactor(s, *a, point);
-        if (m.x + m.y + m.z < kOpaqueSum) return false;
-        factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
-        return true;
-    }
-
-    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
-    {
-        for (; it != end; ++it) {
-            if (recent.Has(*it)) continue;
-            const FaceRecord& r = records[*it];
-            if (r.marks & kRecordNotSurface) continue;
-            VekFace& f = *RecordFace(r);
-            if (&f == skip || &f == skip2) continue;
-            // A face that casts no shadow is passed over unmarked. The flags
-            // are the face's own, read live (the host may change them at any
-            // time), and with the mark only after the test, which changes
-            // nothing. A missed face, almost every face, waits for neither:
-            // it is marked unless it cast no shadow when the grid was built.
-            uint32_t& mark = RecordMarks(r)[thread];
-            float t;
-            CG::vec3<float> point;
-            if (!IntersectRecord(r, q.origin, q.direction, q.tMin, q.tMax, t, point)) {
-                if (!(r.marks & kRecordNoShadow) || !(f.flags & VEK_FACE_NO_SHADOW)) {
-                    mark = ray;
-                    recent.Add(*it);
-                }
-                continue;
-            }
-            if ((f.flags & VEK_FACE_NO_SHADOW) || mark == ray) continue;
-            if (!Attenuate(f, point)) {
-                factor = kBlocked;
-                return false;
-            }
-            mark = ray;
-            recent.Add(*it);
-        }
-        return true;
-    }
-    bool Continue(float) const { return true; }
-    // Searches gained nothing from fetching ahead even from scattered
-    // origins, and lost in the coherent runs shadow rays usually come in.
-    static constexpr int kCellsAhead = 1;
-};
-
 CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3<float>& direction,
                                    const VekFace* skip, const VekFace* skip2, float tMin, float tMax, long light,
                                    long thread)
@@ -155,29 +77,24 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     if (!grid || static_cast<unsigned long>(thread) >= static_cast<unsigned long>(env.threadLimit)) return kClear;
     const int t = static_cast<int>(thread);
     // 1. The ray number.
-    const uint32_t ray = NextRayNumber(*grid, t);
+    NextRayNumber(*grid, t);
     // 2. The light's cached occluder is tried first. A light without a row
     //    in the cache (beyond the last reset) searches without one.
     const VekFace** slot = nullptr;
     if (light >= 0 && light < grid->occluderCacheLights) {
         slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
         if (const VekFace* cached = *slot) {
-            uint32_t& mark = cached->rayNumbers[t];
-            if (mark != ray) {
-                if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
-                    return kBlocked;
-                mark = ray;
-            }
+            if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
+                return kBlocked;
             *slot = nullptr;
         }
     }
-    // 3.-6. The walk from the origin; the visitor is only made for it, as
-    //    most shadow rays of a coherent run end at the cached occluder.
-    const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
-    TransmissionVisitor visitor(q, skip, skip2, ray, t);
-    visitor.cacheSlot = slot;
-    WalkGrid(*grid, q, false, visitor);
-    return visitor.factor;
+    // 3. An origin outside the scene finds nothing in the way.
+    int32_t cell[3];
+    if (!UnclippedEntryCell(*grid, origin, cell)) return kClear;
+    // 4.-6. The hierarchy, every face met once.
+    const TransmissionQuery q{origin, direction, tMin, tMax, skip, skip2, slot};
+    return env.kernels->transmission(env.hierarchy, grid->records.data(), q);
 }
 
 void ResetCache(long lights, const char* name)
@@ -208,6 +125,29 @@ void ResetCache(long lights, const char* name)
 }
 
 }  // namespace
+
+bool AttenuateByFace(VekFace& f, const CG::vec3<float>& point, CG::vec3<float>& factor, const VekFace** cacheSlot)
+{
+    VekSurface& s = static_cast<VekSurface&>(f);
+    const VekAttribute* a = s.attribute;
+    // 1. Plain transparency; a face without a material is opaque.
+    if (!a || !HasReadableMap2(*a)) {
+        const CG::vec3<float> tr = a ? a->transparency : kBlocked;
+        if (tr.x + tr.y + tr.z < kOpaqueSum) {
+            if (cacheSlot) *cacheSlot = &f;
+            return false;
+        }
+        factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
+        return true;
+    }
+    // 2. The second map; a texel that stops everything is not cached
+    //    (the next ray may meet another texel of the same face).
+    const CG::vec3<float> m = MapFactor(s, *a, point);
+    if (m.x + m.y + m.z < kOpaqueSum) return false;
+    factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
+    return true;
+}
+
 }  // namespace vek
 
 CG::vec3<float> VekIntersection_Search(const CG::vec3<float>& origin, const CG::vec3<float>& toTarget,
