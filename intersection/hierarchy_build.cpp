@@ -27,6 +27,8 @@ namespace {
 
 // Bins per axis of the split search.
 constexpr int kBins = 32;
+// Ranges of at most this many faces try every split instead of bins.
+constexpr uint32_t kSweptRange = 32;
 // Boxes grow by this share of the largest coordinate magnitude along each
 // axis: the rounding of a hit point (a few units in the last place of the
 // coordinates involved) then never puts it outside the box of its face.
@@ -87,30 +89,42 @@ bool Finite(const CG::vec3<float>& p) { return std::isfinite(p.x) && std::isfini
 // two stay finite; no face the scene places reaches it.
 constexpr float kBoxLimit = 1e30f;
 
-// The box of everything a ray can hit of a face: its stored bounds (a
-// billboard copy's cover every turn), its corners, and the corners carried
-// along the main axis onto its plane, which is where the face test puts a
-// hit point (a warped quadrilateral's plane leaves its corners' box).
+// The box of everything a ray can hit of a face. The face test puts a hit
+// point on the face's plane, inside the corners' projection: so the box
+// of the corners carried along the main axis onto the plane (a warped
+// quadrilateral's plane leaves its corners' box). A record the test
+// reproduces holds all of that itself; any other face adds its stored
+// bounds (a billboard copy's cover every turn) and its corners.
 Box FaceBox(const FaceRecord& r)
 {
-    const VekFace& f = *RecordFace(r);
     Box b;
-    for (int k = 0; k < 3; ++k) {
-        b.lo[k] = f.boundsMin[k];
-        b.hi[k] = f.boundsMax[k];
-    }
+    const uintptr_t axis = r.face & kRecordAxisMask;
     const int n = (r.face & kRecordQuad) ? 4 : 3;
-    for (int i = 0; i < n; ++i)
-        if (Finite(f.vertex[i])) b.Grow(&f.vertex[i].x);
-    const int w = f.mainAxis;
+    const VekFace* f = nullptr;
+    int w = static_cast<int>(axis);
+    CG::vec3<float> normal = r.normal;
+    double offset = r.planeOffset;
+    if (axis == kRecordIndirect) {
+        f = RecordFace(r);
+        for (int k = 0; k < 3; ++k) {
+            b.lo[k] = f->boundsMin[k];
+            b.hi[k] = f->boundsMax[k];
+        }
+        for (int i = 0; i < n; ++i)
+            if (Finite(f->vertex[i])) b.Grow(&f->vertex[i].x);
+        w = f->mainAxis;
+        normal = f->normal;
+        offset = f->planeOffset;
+    }
     if (w >= 0 && w <= 2) {
         const int u = kAxisU[w], v = kAxisV[w];
         for (int i = 0; i < n; ++i) {
-            const CG::vec3<float>& c = f.vertex[i];
-            const double onPlane = (double(f.planeOffset) - double(f.normal[u]) * c[u] - double(f.normal[v]) * c[v]) /
-                                   double(f.normal[w]);
-            if (!(std::fabs(onPlane) < double(kBoxLimit)) || !Finite(c)) continue;
-            float p[3] = {c.x, c.y, c.z};
+            const float cu = f ? f->vertex[i][u] : r.u[i], cv = f ? f->vertex[i][v] : r.v[i];
+            const double onPlane = (offset - double(normal[u]) * cu - double(normal[v]) * cv) / double(normal[w]);
+            if (!(std::fabs(onPlane) < double(kBoxLimit)) || !std::isfinite(cu) || !std::isfinite(cv)) continue;
+            float p[3];
+            p[u] = cu;
+            p[v] = cv;
             p[w] = static_cast<float>(onPlane);
             b.Grow(p);
         }
@@ -145,7 +159,8 @@ public:
         for (int k = 0; k < 3; ++k)
             pad_[k] = static_cast<float>(kPadShare * std::max(std::fabs(double(all.box.lo[k])), std::fabs(double(all.box.hi[k]))));
         nodes_.reserve(prims_.size() / 4 + 1);
-        BuildNode(all, 0);
+        nodes_.emplace_back();
+        BuildNode(all, 0, 0);
     }
 
     // The records in leaf order: the record that goes to place k.
@@ -160,25 +175,46 @@ private:
     Range MakeRange(uint32_t begin, uint32_t end) const
     {
         Range r{begin, end, Box(), Box()};
-        for (uint32_t i = begin; i < end; ++i) Add(r, prims_[i]);
+        Bounds bounds;
+        for (uint32_t i = begin; i < end; ++i) bounds.Add(prims_[i]);
+        bounds.Into(r);
         return r;
     }
 
-    static void Add(Range& r, const PrimRef& p)
-    {
-        for (int k = 0; k < 3; ++k) {
-            r.box.lo[k] = std::min(r.box.lo[k], p.lo[k]);
-            r.box.hi[k] = std::max(r.box.hi[k], p.hi[k]);
-            r.centres.lo[k] = std::min(r.centres.lo[k], p.Centre(k));
-            r.centres.hi[k] = std::max(r.centres.hi[k], p.Centre(k));
-        }
-    }
+    // A range's boxes grown face by face in vector lanes (the fourth lane
+    // carries whatever follows the corners, unused).
+    struct Bounds {
+        __m128 lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        __m128 hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+        __m128 centreLo = lo, centreHi = hi;
 
-    // 1. A node for the range: children opened largest first.
-    uint32_t BuildNode(const Range& range, int depth)
+        void Add(const PrimRef& p)
+        {
+            const __m128 a = _mm_loadu_ps(p.lo), b = _mm_loadu_ps(p.hi), c = _mm_add_ps(a, b);
+            lo = _mm_min_ps(lo, a);
+            hi = _mm_max_ps(hi, b);
+            centreLo = _mm_min_ps(centreLo, c);
+            centreHi = _mm_max_ps(centreHi, c);
+        }
+        void Into(Range& r) const
+        {
+            alignas(16) float v[4][4];
+            _mm_store_ps(v[0], lo);
+            _mm_store_ps(v[1], hi);
+            _mm_store_ps(v[2], centreLo);
+            _mm_store_ps(v[3], centreHi);
+            for (int k = 0; k < 3; ++k) {
+                r.box.lo[k] = v[0][k];
+                r.box.hi[k] = v[1][k];
+                r.centres.lo[k] = v[2][k];
+                r.centres.hi[k] = v[3][k];
+            }
+        }
+    };
+
+    // 1. The node at index for the range: children opened largest first.
+    void BuildNode(const Range& range, int depth, uint32_t index)
     {
-        const uint32_t index = static_cast<uint32_t>(nodes_.size());
-        nodes_.emplace_back();
         Range children[kNodeWidth];
         int count = 1;
         children[0] = range;
@@ -205,15 +241,17 @@ private:
             children[open] = left;
             children[count++] = right;
         }
-        // 2. Children: leaves of consecutive records, or nodes of their own.
+        // 2. Children: leaves of consecutive records, or nodes of their own,
+        //    placed side by side (a ray often visits several children of a
+        //    node, and then finds them close together).
         uint64_t child[kNodeWidth] = {};
-        for (int c = 0; c < count; ++c) {
-            if (children[c].Count() <= static_cast<uint32_t>(kLeafMost))
-                child[c] = MakeChild(children[c].begin, children[c].Count());
-            else
-                child[c] = MakeChild(BuildNode(children[c], depth + 1), 0);
-        }
-        // 3. The node, written once its children exist (nodes_ may have moved).
+        uint32_t next = static_cast<uint32_t>(nodes_.size());
+        for (int c = 0; c < count; ++c)
+            child[c] = children[c].Count() <= static_cast<uint32_t>(kLeafMost)
+                           ? MakeChild(children[c].begin, children[c].Count())
+                           : MakeChild(next++, 0);
+        nodes_.resize(next);
+        // 3. The node, then its inner children's subtrees.
         HierarchyNode& node = nodes_[index];
         for (int c = 0; c < kNodeWidth; ++c) {
             for (int k = 0; k < 3; ++k) {
@@ -227,7 +265,8 @@ private:
             }
             node.child[c] = c < count ? child[c] : 0;
         }
-        return index;
+        for (int c = 0; c < count; ++c)
+            if (ChildCount(child[c]) == 0) BuildNode(children[c], depth + 1, ChildIndex(child[c]));
     }
 
     // 2. Splits a range of more than one face in two non-empty ranges: by
@@ -235,7 +274,8 @@ private:
     //    centres (by place when the centres coincide).
     void Split(const Range& range, Range& left, Range& right, bool even)
     {
-        if (!even && BinnedSplit(range, left, right)) return;
+        if (!even && (range.Count() <= kSweptRange ? SweptSplit(range, left, right) : BinnedSplit(range, left, right)))
+            return;
         const uint32_t middle = range.begin + range.Count() / 2;
         int axis = 0;
         for (int k = 1; k < 3; ++k)
@@ -248,7 +288,48 @@ private:
         right = MakeRange(middle, range.end);
     }
 
-    // The surface area heuristic over kBins bins per axis, from one pass over
+    // The surface area heuristic over every split of a small range: along
+    // each axis the faces sorted by centre, the boxes on either side summed
+    // up. Cheaper than bins for a handful of faces, and exact.
+    bool SweptSplit(const Range& range, Range& left, Range& right)
+    {
+        const uint32_t n = range.Count();
+        PrimRef* first = prims_.data() + range.begin;
+        double bestCost = std::numeric_limits<double>::infinity();
+        int bestAxis = -1;
+        uint32_t bestCut = 0;
+        for (int k = 0; k < 3; ++k) {
+            if (!(range.centres.hi[k] > range.centres.lo[k])) continue;
+            std::sort(first, first + n, [k](const PrimRef& a, const PrimRef& b) { return a.Centre(k) < b.Centre(k); });
+            double rightArea[kSweptRange];
+            Box acc;
+            for (uint32_t i = n - 1; i > 0; --i) {
+                acc.Grow(Box{{first[i].lo[0], first[i].lo[1], first[i].lo[2]}, {first[i].hi[0], first[i].hi[1], first[i].hi[2]}});
+                rightArea[i] = acc.HalfArea();
+            }
+            acc = Box();
+            for (uint32_t i = 0; i + 1 < n; ++i) {
+                acc.Grow(Box{{first[i].lo[0], first[i].lo[1], first[i].lo[2]}, {first[i].hi[0], first[i].hi[1], first[i].hi[2]}});
+                // Only between faces of different centres: a cut among equal
+                // centres could not be found again by comparing centres.
+                if (!(first[i].Centre(k) < first[i + 1].Centre(k))) continue;
+                const double cost = acc.HalfArea() * (i + 1) + rightArea[i + 1] * (n - i - 1);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    bestAxis = k;
+                    bestCut = i + 1;
+                }
+            }
+        }
+        if (bestAxis < 0) return false;
+        if (bestAxis != 2)
+            std::sort(first, first + n, [bestAxis](const PrimRef& a, const PrimRef& b) { return a.Centre(bestAxis) < b.Centre(bestAxis); });
+        left = MakeRange(range.begin, range.begin + bestCut);
+        right = MakeRange(range.begin + bestCut, range.end);
+        return true;
+    }
+
+    // The surface area heuristic over up to kBins bins per axis, from one pass over
     // the range; the range is then partitioned in place, the two sides' boxes
     // grown on the way. False when the centres coincide on every axis.
     bool BinnedSplit(const Range& range, Range& left, Range& right)
@@ -257,52 +338,65 @@ private:
             Box box;
             uint32_t count = 0;
         };
+        // Fewer bins for fewer faces: a bin per four faces, eight at least.
+        const int nb = std::min(kBins, std::max(8, static_cast<int>(range.Count() / 4)));
         Bin bins[3][kBins];
         float scale[3];
         bool spread = false;
         for (int k = 0; k < 3; ++k) {
             const float extent = range.centres.hi[k] - range.centres.lo[k];
-            scale[k] = extent > 0.0f ? static_cast<float>(kBins) * (1.0f - 1e-6f) / extent : 0.0f;
+            scale[k] = extent > 0.0f ? static_cast<float>(nb) * (1.0f - 1e-6f) / extent : 0.0f;
             spread |= extent > 0.0f;
         }
         if (!spread) return false;
         auto binOf = [&](const PrimRef& p, int k) {
             const float at = (p.Centre(k) - range.centres.lo[k]) * scale[k];
-            return std::min(kBins - 1, std::max(0, static_cast<int>(at)));
+            return std::min(nb - 1, std::max(0, static_cast<int>(at)));
         };
         // 1. Every face into its bin on all three axes at once, in vector
-        //    lanes (the fourth lane carries the record number along, unused).
+        //    lanes (the fourth lane carries the record number along,
+        //    unused). Neighbouring faces mostly fall into the same bins, so
+        //    even and odd faces grow bins of their own, merged after: two
+        //    chains of minima instead of one.
         {
-            __m128 binLo[3][kBins], binHi[3][kBins];
+            constexpr int kSets = 2;
+            __m128 binLo[kSets][3][kBins], binHi[kSets][3][kBins];
             uint32_t binCount[3][kBins] = {};
-            for (int k = 0; k < 3; ++k)
-                for (int b = 0; b < kBins; ++b) {
-                    binLo[k][b] = _mm_set1_ps(std::numeric_limits<float>::infinity());
-                    binHi[k][b] = _mm_set1_ps(-std::numeric_limits<float>::infinity());
-                }
+            for (int set = 0; set < kSets; ++set)
+                for (int k = 0; k < 3; ++k)
+                    for (int b = 0; b < nb; ++b) {
+                        binLo[set][k][b] = _mm_set1_ps(std::numeric_limits<float>::infinity());
+                        binHi[set][k][b] = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+                    }
             const __m128 origin = _mm_setr_ps(range.centres.lo[0], range.centres.lo[1], range.centres.lo[2], 0.0f);
             const __m128 factor = _mm_setr_ps(scale[0], scale[1], scale[2], 0.0f);
-            const __m128i last = _mm_set1_epi32(kBins - 1);
-            for (uint32_t i = range.begin; i < range.end; ++i) {
+            const __m128i last = _mm_set1_epi32(nb - 1);
+            auto binFace = [&](int set, uint32_t i) {
                 const __m128 lo = _mm_loadu_ps(prims_[i].lo), hi = _mm_loadu_ps(prims_[i].hi);
                 __m128i bin = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(_mm_add_ps(lo, hi), origin), factor));
-                // Clamped into [0, kBins - 1] (SSE2 has no 32-bit min/max).
+                // Clamped into [0, nb - 1] (SSE2 has no 32-bit min/max).
                 bin = _mm_and_si128(bin, _mm_cmpgt_epi32(bin, _mm_setzero_si128()));
                 const __m128i over = _mm_cmpgt_epi32(bin, last);
                 bin = _mm_or_si128(_mm_and_si128(over, last), _mm_andnot_si128(over, bin));
                 alignas(16) int32_t at[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(at), bin);
                 for (int k = 0; k < 3; ++k) {
-                    binLo[k][at[k]] = _mm_min_ps(binLo[k][at[k]], lo);
-                    binHi[k][at[k]] = _mm_max_ps(binHi[k][at[k]], hi);
+                    binLo[set][k][at[k]] = _mm_min_ps(binLo[set][k][at[k]], lo);
+                    binHi[set][k][at[k]] = _mm_max_ps(binHi[set][k][at[k]], hi);
                     ++binCount[k][at[k]];
                 }
+            };
+            uint32_t i = range.begin;
+            for (; i + 1 < range.end; i += 2) {
+                binFace(0, i);
+                binFace(1, i + 1);
             }
+            if (i < range.end) binFace(0, i);
             for (int k = 0; k < 3; ++k)
-                for (int b = 0; b < kBins; ++b) {
+                for (int b = 0; b < nb; ++b) {
                     alignas(16) float lo[4], hi[4];
-                    _mm_store_ps(lo, binLo[k][b]);
-                    _mm_store_ps(hi, binHi[k][b]);
+                    _mm_store_ps(lo, _mm_min_ps(binLo[0][k][b], binLo[1][k][b]));
+                    _mm_store_ps(hi, _mm_max_ps(binHi[0][k][b], binHi[1][k][b]));
                     for (int j = 0; j < 3; ++j) {
                         bins[k][b].box.lo[j] = lo[j];
                         bins[k][b].box.hi[j] = hi[j];
@@ -321,7 +415,7 @@ private:
             uint32_t rightCount[kBins];
             Box acc;
             uint32_t n = 0;
-            for (int b = kBins - 1; b > 0; --b) {
+            for (int b = nb - 1; b > 0; --b) {
                 acc.Grow(bins[k][b].box);
                 n += bins[k][b].count;
                 rightArea[b] = acc.HalfArea();
@@ -329,7 +423,7 @@ private:
             }
             acc = Box();
             n = 0;
-            for (int b = 0; b < kBins - 1; ++b) {
+            for (int b = 0; b < nb - 1; ++b) {
                 acc.Grow(bins[k][b].box);
                 n += bins[k][b].count;
                 if (n == 0 || rightCount[b + 1] == 0) continue;
@@ -343,19 +437,21 @@ private:
         }
         if (bestAxis < 0) return false;
         // 3. The partition, both sides' boxes grown as the faces pass.
-        left = Range{range.begin, range.begin, Box(), Box()};
-        right = Range{range.end, range.end, Box(), Box()};
+        Bounds leftBounds, rightBounds;
         uint32_t i = range.begin, j = range.end;
         while (i < j) {
             if (binOf(prims_[i], bestAxis) <= bestBin) {
-                Add(left, prims_[i++]);
+                leftBounds.Add(prims_[i++]);
             } else {
                 --j;
                 std::swap(prims_[i], prims_[j]);
-                Add(right, prims_[j]);
+                rightBounds.Add(prims_[j]);
             }
         }
-        left.end = right.begin = i;
+        left = Range{range.begin, i, Box(), Box()};
+        right = Range{i, range.end, Box(), Box()};
+        leftBounds.Into(left);
+        rightBounds.Into(right);
         return true;
     }
 
@@ -364,25 +460,20 @@ private:
     float pad_[3] = {0, 0, 0};
 };
 
-// Moves record refs[k] to place k for every k, in place, cycle by cycle.
-void ReorderRecords(std::vector<FaceRecord>& records, const std::vector<uint32_t>& refs)
+// The records in leaf order: record order[k] goes to place k. Gathered
+// into new storage (advised to take large pages before it is written), the
+// reads fetched a few places ahead, as they fall anywhere.
+void ReorderRecords(std::vector<FaceRecord>& records, const std::vector<uint32_t>& order)
 {
-    std::vector<bool> placed(records.size(), false);
-    for (size_t start = 0; start < records.size(); ++start) {
-        if (placed[start]) continue;
-        const FaceRecord first = records[start];
-        size_t at = start;
-        for (;;) {
-            placed[at] = true;
-            const size_t from = refs[at];
-            if (from == start) {
-                records[at] = first;
-                break;
-            }
-            records[at] = records[from];
-            at = from;
-        }
+    constexpr size_t kAhead = 8;
+    std::vector<FaceRecord> ordered;
+    ordered.reserve(records.size());
+    platform::AdviseLargePages(ordered.data(), ordered.capacity() * sizeof(FaceRecord));
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k + kAhead < order.size()) __builtin_prefetch(&records[order[k + kAhead]]);
+        ordered.push_back(records[order[k]]);
     }
+    records.swap(ordered);
 }
 
 // Every grid's face entries follow their records to their new places.
