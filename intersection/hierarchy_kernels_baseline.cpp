@@ -20,11 +20,25 @@ namespace baseline {
 #undef VEK_KERNEL_WIDE
 }  // namespace baseline
 
+namespace {
+
+// Set by the test hook below: preparations choose the baseline traversals
+// even where the processor runs wider ones.
+bool g_baselineOnly = false;
+
+}  // namespace
+
 const HierarchyKernels& SelectKernels()
 {
-    // Asked once; every later preparation gets the same answer.
-    static const HierarchyKernels& chosen = __builtin_cpu_supports("avx2") ? avx2::kKernels : baseline::kKernels;
-    return chosen;
+    // The processor is asked once.
+    static const bool wide = __builtin_cpu_supports("avx2");
+    return wide && !g_baselineOnly ? avx2::kKernels : baseline::kKernels;
 }
 
 }  // namespace vek
+
+// Test hook, not part of the interface (no header declares it): from the
+// next preparation on, the baseline traversals answer (non-zero) or the
+// widest the processor runs (zero), so tests hold both builds against each
+// other on any machine that has both.
+VEK_API void VekTest_UseBaselineTraversals(long baseline) { vek::g_baselineOnly = baseline != 0; }
