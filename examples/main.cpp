@@ -212,11 +212,14 @@ int main(int argc, char** argv)
     try {
         return Run(options);
     } catch (const _VekException& e) {
+        std::fflush(stdout);  // the report follows what was printed so far
         std::fprintf(stderr, "%s: the library reported %s in %s\n", program,
                      e.code >= 0 && e.code < VEK_ERROR_COUNT ? g_errorStringTable[e.code] : "an unknown error", e.text);
     } catch (const InputError& e) {
+        std::fflush(stdout);
         std::fprintf(stderr, "%s\n", e.what());
     } catch (const HostError& e) {
+        std::fflush(stdout);
         std::fprintf(stderr, "%s: %s\n", program, e.message.c_str());
     }
     return 1;
