@@ -20,7 +20,7 @@ ctest --test-dir build/release --output-on-failure -j"$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DVEK_SANITIZE="address;undefined" \
-  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=OFF
+  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=ON
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 echo "== ThreadSanitizer (threaded tests)"
