@@ -15,6 +15,7 @@
 #include <memory>
 
 #include "isolines.h"
+#include "picture_files.h"
 
 namespace example {
 namespace {
@@ -216,13 +217,7 @@ bool WriteGridMap(const GridResult& r, const Scene& scene, const std::string& pa
     const std::string isolines = "isolines every " + Format("%g", top / kSteps) + " lx";
     Text(cr, mapX + mapWidth - TextWidth(cr, isolines), barY + 5, isolines, 12);
 
-    cairo_surface_flush(surface.get());
-    cairo_status_t status = cairo_surface_write_to_png(surface.get(), path.c_str());
-    if (status != CAIRO_STATUS_SUCCESS) {
-        why = "cannot write '" + path + "': " + cairo_status_to_string(status);
-        return false;
-    }
-    return true;
+    return WriteSurfacePng(path, surface.get(), why);
 }
 
 }  // namespace example

@@ -53,8 +53,8 @@ void TraceLightPath(const Receiver& receiver, const Vec3& weight, uint32_t targe
             skip = hit.face;
             continue;
         }
-        Vec3 reflected = Multiply(look.albedo, Vec3(1, 1, 1) - look.transmission) * (1.0f / std::max(1.0f - through, 1e-6f));
         if (through >= 1.0f) return;
+        Vec3 reflected = Multiply(look.albedo, Vec3(1, 1, 1) - look.transmission) * (1.0f / (1.0f - through));
 
         // 4. A bounce: light arriving here reaches the receiver through the path.
         throughput = Multiply(throughput, reflected);

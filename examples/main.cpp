@@ -93,7 +93,7 @@ void PrintScene(const Scene& scene, const EnvironmentInfo& environment)
     std::printf("  %d faces read; %d surfaces made, %d after merging triangle pairs", g.faces,
                 g.surfacesBeforeMerge, g.surfacesAfterMerge);
     if (g.skippedFaces) std::printf("; %d degenerate faces skipped", g.skippedFaces);
-    std::printf("\n  %d materials, %d maps; lights:", static_cast<int>(g.materials.size()), g.materials.empty() ? 0 : g_mainStatusTable.mapCount);
+    std::printf("\n  %d materials, %d maps; lights:", static_cast<int>(g.materials.size()), g_mainStatusTable.mapCount);
     for (const SceneLight& light : scene.lights) std::printf(" %s;", light.label.c_str());
     std::printf("\n  scene box (%.2f, %.2f, %.2f) to (%.2f, %.2f, %.2f) m, %d surfaces and %d area lights registered\n",
                 environment.bounds[0], environment.bounds[2], environment.bounds[4], environment.bounds[1],

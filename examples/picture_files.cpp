@@ -2,8 +2,6 @@
 // picture, PFM by hand (a text header and raw floats).
 #include "picture_files.h"
 
-#include <cairo.h>
-
 #include <cerrno>
 #include <cstdio>
 #include <cstring>
@@ -30,7 +28,13 @@ bool WritePng(const std::string& path, const Image& image, std::string& why)
         }
     }
     cairo_surface_mark_dirty(surface.get());
-    cairo_status_t status = cairo_surface_write_to_png(surface.get(), path.c_str());
+    return WriteSurfacePng(path, surface.get(), why);
+}
+
+bool WriteSurfacePng(const std::string& path, cairo_surface_t* surface, std::string& why)
+{
+    cairo_surface_flush(surface);
+    cairo_status_t status = cairo_surface_write_to_png(surface, path.c_str());
     if (status != CAIRO_STATUS_SUCCESS) {
         why = "cannot write '" + path + "': " + cairo_status_to_string(status);
         return false;

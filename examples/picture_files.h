@@ -3,6 +3,8 @@
 // render's luminances.
 #pragma once
 
+#include <cairo.h>
+
 #include <string>
 #include <vector>
 
@@ -13,6 +15,9 @@ namespace example {
 
 // False, with the reason in why, when the file cannot be written.
 bool WritePng(const std::string& path, const Image& image, std::string& why);
+
+// A cairo image surface as a compressed PNG.
+bool WriteSurfacePng(const std::string& path, cairo_surface_t* surface, std::string& why);
 
 // RGB floats as they are (cd/m2 here), rows bottom to top as the format
 // has them, little-endian (scale -1).
