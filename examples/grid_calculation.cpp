@@ -65,8 +65,8 @@ std::vector<GridResult> CalculateGrids(const Scene& scene, const std::string& sc
             uint64_t rays = 0;
             for (size_t i = first + from; i < first + to; ++i) {
                 uint32_t target = static_cast<uint32_t>(2 * i);
-                lists[thread].push_back(Gather{receivers[i], Vec3(1, 1, 1), target, 0, 0});
                 Random random(kSeed ^ i);
+                lists[thread].push_back(Gather{receivers[i], Vec3(1, 1, 1), target, 0, 0, random.Next()});
                 const Vec3 share = Vec3(1, 1, 1) * (1.0f / std::max(paths, 1));
                 for (int p = 0; p < paths; ++p)
                     TraceLightPath(receivers[i], share, target + 1, 1, scene.indirect.bounces, random, lists[thread], rays);
@@ -77,7 +77,7 @@ std::vector<GridResult> CalculateGrids(const Scene& scene, const std::string& sc
         for (auto& list : lists) gathers.insert(gathers.end(), list.begin(), list.end());
 
         // 2. Light.
-        stats.rays += RunLightPasses(scene, gathers, kSamplings, threads, kSeed + b * kMaxGathersPerBatch, totals,
+        stats.rays += RunLightPasses(scene, gathers, kSamplings, threads, totals,
                                      Progress::Span{&progress, begin + size * kPathShare, size * (1 - kPathShare)});
     }
     stats.seconds = progress.Finish(stats.rays);

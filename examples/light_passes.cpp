@@ -19,7 +19,7 @@ void TurnBillboardsFor(const SceneLight& light)
 }  // namespace
 
 uint64_t RunLightPasses(const Scene& scene, const std::vector<Gather>& gathers, const DirectSampling* samplings,
-                        int threads, uint64_t seed, std::vector<Vec3>& totals, const Progress::Span& progress)
+                        int threads, std::vector<Vec3>& totals, const Progress::Span& progress)
 {
     std::vector<Vec3> received(gathers.size(), Vec3(0, 0, 0));
     uint64_t rays = 0;
@@ -32,7 +32,7 @@ uint64_t RunLightPasses(const Scene& scene, const std::vector<Gather>& gathers, 
             uint64_t cast = 0;
             for (size_t i = begin; i < end; ++i) {
                 const Gather& g = gathers[i];
-                Random random(seed + i, l + 1);
+                Random random(g.seed, l + 1);
                 DirectSampling sampling = samplings[g.sampling];
                 sampling.skyFirst = g.skyFirst;
                 received[i] += Multiply(g.weight, GatherLight(light, g.receiver, sampling, random, thread, cast));

@@ -22,14 +22,16 @@ struct Gather {
     uint32_t target;   // index of the result
     uint8_t sampling;  // index into the samplings given to RunLightPasses
     int16_t skyFirst;  // the sky direction to start from, or -1 for a random one
+    uint32_t seed;     // of its random numbers, drawn by whoever made it
 };
 
 // For every light: turns the billboards toward it, then gathers its light
 // at every gather on threads ray threads. Adds weight x illuminance to
 // totals[target] (totals must be large enough). Random numbers are seeded
-// from seed, the gather's index and the light's, so results do not depend
-// on the threads. Returns the rays cast.
+// from the gather's seed and the light's number, so results do not depend
+// on the threads (but for the order of the final sums). Returns the rays
+// cast.
 uint64_t RunLightPasses(const Scene& scene, const std::vector<Gather>& gathers, const DirectSampling* samplings,
-                        int threads, uint64_t seed, std::vector<Vec3>& totals, const Progress::Span& progress);
+                        int threads, std::vector<Vec3>& totals, const Progress::Span& progress);
 
 }  // namespace example

@@ -60,7 +60,7 @@ void TraceLightPath(const Receiver& receiver, const Vec3& weight, uint32_t targe
         throughput = Multiply(throughput, reflected);
         Vec3 facing = CG::dot(look.normal, direction) > 0.0f ? -look.normal : look.normal;
         Vec3 point = hit.point - direction * kPullBack;
-        out.push_back(Gather{Receiver{point, facing, hit.face}, throughput, target, sampling, -1});
+        out.push_back(Gather{Receiver{point, facing, hit.face}, throughput, target, sampling, -1, random.Next()});
 
         // 5. Go on?
         if (++bounces >= fullBounces) {

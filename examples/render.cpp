@@ -108,7 +108,8 @@ RenderResult RenderScene(const Scene& scene, const RenderSettings& settings)
                         const Layer& layer = trace.layers[k];
                         Vec3 reflect = Multiply(layer.weight, layer.albedo) * (1.0f / kPi);
                         int16_t sky = static_cast<int16_t>((skyStart + s * skyStep) % skyStride);
-                        lists[thread].push_back(Gather{layer.receiver, reflect * perRay, static_cast<uint32_t>(i), 0, sky});
+                        lists[thread].push_back(
+                            Gather{layer.receiver, reflect * perRay, static_cast<uint32_t>(i), 0, sky, random.Next()});
                         if (!indirect || s != pathRay) continue;
                         size_t slot = k * pixels + i;
                         seen[slot] = SeenPoint{layer.receiver.point, layer.receiver.normal, Vec3(0, 0, 0)};
@@ -124,7 +125,7 @@ RenderResult RenderScene(const Scene& scene, const RenderSettings& settings)
         for (auto& list : lists) gathers.insert(gathers.end(), list.begin(), list.end());
 
         // 2. Light.
-        result.rays += RunLightPasses(scene, gathers, kSamplings, settings.threads, kSeed + first * 64, totals,
+        result.rays += RunLightPasses(scene, gathers, kSamplings, settings.threads, totals,
                                       Progress::Span{&progress, begin + size * kCameraShare, size * (1 - kCameraShare)});
     }
 

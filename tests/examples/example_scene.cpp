@@ -53,13 +53,13 @@ void ExampleScene::Use(const std::function<void(const example::Scene&)>& use, in
     VekMain_End();
 }
 
-std::vector<example::GridResult> ExampleScene::Grids() const
+std::vector<example::GridResult> ExampleScene::Grids(int threads) const
 {
     std::vector<example::GridResult> results;
     Use([&](const example::Scene& scene) {
         example::GridStats stats{};
-        results = example::CalculateGrids(scene, folder_ + "/scene.json", 2, stats);
-    });
+        results = example::CalculateGrids(scene, folder_ + "/scene.json", threads, stats);
+    }, threads);
     return results;
 }
 

@@ -29,8 +29,8 @@ public:
     // environment and calls use while both stand.
     void Use(const std::function<void(const example::Scene&)>& use, int threads = 2) const;
 
-    // The grids of scene.json, calculated.
-    std::vector<example::GridResult> Grids() const;
+    // The grids of scene.json, calculated on threads ray threads.
+    std::vector<example::GridResult> Grids(int threads = 2) const;
 
     const std::string& Folder() const { return folder_; }
 
