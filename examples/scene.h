@@ -25,7 +25,7 @@ struct Camera {
 struct SceneLight {
     std::string label;      // for progress lines, plots and the summary
     _VekLight* record;      // the library's record (its type selects the block)
-    float multiplier;       // on a general light's candela (the file's own multiplier included)
+    float multiplier;       // on its energy: a luminaire's candela multipliers, the sky's scale to its illuminance
     int cacheRow;           // first occluder-cache row its shadow rays use
     int cacheRows;          // rows it uses: one, or one per sky direction
     // Where the shadow copies of billboards turn before this light's shadow
