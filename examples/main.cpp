@@ -14,6 +14,7 @@
 #include <cstdio>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <thread>
 
@@ -130,8 +131,10 @@ int Run(const Options& options)
                             : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
     const std::string scenePath = options.scenePath.empty() ? DefaultScenePath() : options.scenePath;
     SceneDescription description = ReadSceneFile(scenePath);
-    if (!options.iesPath.empty())
-        for (LuminaireDesc& luminaire : description.luminaires) luminaire.iesPath = options.iesPath;
+    if (!options.iesPath.empty() && description.luminaires.empty())
+        std::fprintf(stderr, "note: --ies has no luminaire to give its file to in %s\n", scenePath.c_str());
+    for (LuminaireDesc& luminaire : description.luminaires)
+        if (!options.iesPath.empty()) luminaire.iesPath = options.iesPath;
     if (options.samples >= 0) description.indirect.samples = options.samples;
     if (options.bounces > 0) description.indirect.bounces = options.bounces;
 
@@ -232,6 +235,9 @@ int main(int argc, char** argv)
     } catch (const HostError& e) {
         std::fflush(stdout);
         std::fprintf(stderr, "%s: %s\n", program, e.message.c_str());
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: out of memory; try a smaller --size or --aa\n", program);
     }
     return 1;
 }
