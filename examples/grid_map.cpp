@@ -44,13 +44,13 @@ Colour Ramp(double value)
     return {mix(1), mix(2), mix(3)};
 }
 
-// The smallest of 1, 2, 2.5, 4, 5, 6, 8 times a power of ten that is at
-// least value: a top whose fifths are round numbers.
+// The smallest of 1, 1.25, 1.5, 2, 2.5, 3, 4, 5, 6, 8 times a power of ten
+// that is at least value: a top whose fifths are round numbers.
 double NiceCeiling(double value)
 {
     if (value <= 0.0) return 1.0;
     double power = std::pow(10.0, std::floor(std::log10(value)));
-    for (double step : {1.0, 2.0, 2.5, 4.0, 5.0, 6.0, 8.0, 10.0})
+    for (double step : {1.0, 1.25, 1.5, 2.0, 2.5, 3.0, 4.0, 5.0, 6.0, 8.0, 10.0})
         if (step * power >= value * (1 - 1e-9)) return step * power;
     return 10.0 * power;
 }
@@ -175,7 +175,10 @@ bool WriteGridMap(const GridResult& r, const Scene& scene, const std::string& pa
             cairo_move_to(cr, x - 4, y - 4), cairo_line_to(cr, x + 4, y + 4);
             cairo_move_to(cr, x - 4, y + 4), cairo_line_to(cr, x + 4, y - 4);
             cairo_stroke(cr);
-            Text(cr, x + 9, y - 7, light.label, 11);
+            // Labels stay on the map: to the left of a mark near its right edge.
+            Text(cr, 0, 0, "", 11);
+            double labelWidth = TextWidth(cr, light.label);
+            Text(cr, x + 9 + labelWidth > mapX + mapWidth ? x - 9 - labelWidth : x + 9, y - 7, light.label, 11);
         }
 
     // 4. Title, legend, figures, one-metre bar.
