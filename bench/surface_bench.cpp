@@ -3,10 +3,11 @@
 // Instanciation of 10k, 100k and 1M triangles: the time per surface should
 // stay flat (linear time), and the heap calls counted during the timed loop
 // should be the surface pool's blocks alone (one per 1024 surfaces).
-// SimpleMergeAll on meshes of triangle pairs: pairs that follow each other
-// in the list (the usual host order), a shuffled list, and a curved mesh in
-// which nothing merges, the quadratic worst case. A Bezier patch's
-// tessellation for comparison.
+// SimpleMergeAll on meshes of triangle pairs, up to a million triangles:
+// pairs that follow each other in the list (the usual host order), a
+// shuffled list, a curved mesh in which nothing merges (once the quadratic
+// worst case, hours at a million), and a mesh far beyond the unit scale.
+// The time per triangle should stay about flat. A Bezier patch's tessellation for comparison.
 #include <benchmark/benchmark.h>
 
 #include <algorithm>
@@ -96,16 +97,24 @@ BENCHMARK(BM_InstanciateTriangles)
     ->Unit(benchmark::kMillisecond)
     ->Complexity(benchmark::oN);
 
+enum MeshOrder { kPairsInOrder, kShuffled, kCurved, kFar };
+
 // A side x side grid of unit squares on a plane, each cut into two
-// triangles. Curved, the grid is a saddle z = 0.01 x y: every square is
-// twisted, so its two triangles are not coplanar and nothing merges.
-std::vector<float> PairMesh(int side, bool curved)
+// triangles. Curved, every grid point is raised by a scrambled height below
+// 0.05: no two triangles lie in one plane, so (almost) nothing merges. Far,
+// the squares are 1e29 wide, where every corner is keyed by its bits.
+std::vector<float> PairMesh(int side, MeshOrder order)
 {
     std::vector<float> p;
-    auto z = [&](int x, int y) { return curved ? 0.01f * static_cast<float>(x * y) : 0.0f; };
+    const bool curved = order == kCurved;
+    const float size = order == kFar ? 1e29f : 1.0f;
+    auto z = [&](int x, int y) {
+        const unsigned h = (static_cast<unsigned>(x) * 73856093u) ^ (static_cast<unsigned>(y) * 19349663u);
+        return curved ? 0.05f * static_cast<float>(h % 1000u) / 1000.0f : 0.0f;
+    };
     for (int y = 0; y < side; ++y) {
         for (int x = 0; x < side; ++x) {
-            const float x0 = static_cast<float>(x), y0 = static_cast<float>(y), x1 = x0 + 1, y1 = y0 + 1;
+            const float x0 = size * x, y0 = size * y, x1 = size * (x + 1), y1 = size * (y + 1);
             p.insert(p.end(), {x0, y0, z(x, y), x1, y0, z(x + 1, y), x1, y1, z(x + 1, y + 1)});
             p.insert(p.end(), {x0, y0, z(x, y), x1, y1, z(x + 1, y + 1), x0, y1, z(x, y + 1)});
         }
@@ -113,13 +122,11 @@ std::vector<float> PairMesh(int side, bool curved)
     return p;
 }
 
-enum MeshOrder { kPairsInOrder, kShuffled, kCurved };
-
 void BM_SimpleMergeAll(benchmark::State& state)
 {
     const int side = static_cast<int>(state.range(0));
     const MeshOrder order = static_cast<MeshOrder>(state.range(1));
-    std::vector<float> p = PairMesh(side, order == kCurved);
+    std::vector<float> p = PairMesh(side, order);
     const long triangles = 2L * side * side;
     if (order == kShuffled) {
         std::vector<long> index(triangles);
@@ -143,13 +150,17 @@ void BM_SimpleMergeAll(benchmark::State& state)
     }
     state.counters["triangles"] = static_cast<double>(triangles);
     state.counters["faces_after"] = static_cast<double>(after);
+    state.counters["time_per_triangle"] = benchmark::Counter(
+        static_cast<double>(triangles), benchmark::Counter::kIsIterationInvariantRate | benchmark::Counter::kInvert);
 }
 BENCHMARK(BM_SimpleMergeAll)
     ->Args({100, kPairsInOrder})   // 20k triangles
-    ->Args({300, kPairsInOrder})   // 180k
+    ->Args({708, kPairsInOrder})   // 1M
     ->Args({100, kShuffled})
-    ->Args({50, kCurved})          // 5k, no merge: every triangle walks the whole rest
-    ->Args({100, kCurved})         // 20k
+    ->Args({708, kShuffled})
+    ->Args({100, kCurved})         // no merge: every triangle's candidates all fail
+    ->Args({708, kCurved})
+    ->Args({708, kFar})
     ->Unit(benchmark::kMillisecond);
 
 void BM_BezierPatch(benchmark::State& state)

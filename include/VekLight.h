@@ -1,5 +1,6 @@
 // VekLight.h - lights of eight kinds, photometric distributions read from IES
-// LM-63-1991 files or host streams, and the general light's intensity query.
+// LM-63-1991 files or host streams (and, as an addition, from files and
+// streams of every IES edition), and the general light's intensity query.
 //
 // Each creation call checks and derives what it needs, stores the result in
 // a parameter block of its kind and appends a _VekLight to the light list
@@ -197,9 +198,13 @@ VEK_API int32_t VekLight_InstanciateShadeDirectionalLight(float* energy, float* 
 VEK_API _VekLight* VekLight_InstanciateShadeDirectionalLightInternal(float* energy, float* direction,
                                                                      float* shadeVector, int32_t shadeChecked,
                                                                      float shadeSize, float shadeRatio);
-// Counts that are negative or above 2048 take the defaults 10 and 40 with
-// VEK_WARNING_INVALID_VALUE. Returns 0 (sky lights take no index); -1 for a
-// null energy. VEK_ERROR_MEMORY when the direction arrays cannot be had.
+// Negative counts take the defaults 10 and 40 with VEK_WARNING_INVALID_VALUE.
+// Every other count is kept while the directions fit the budget of 2^22
+// (4,194,304, 48 MiB per array; no count above 2^22 either); beyond it the
+// counts above a common ceiling are held to it, the largest ceiling whose
+// directions fit, with VEK_WARNING_OUT_OF_RANGE for each count held.
+// Returns 0 (sky lights take no index); -1 for a null energy.
+// VEK_ERROR_MEMORY when the direction arrays cannot be had.
 VEK_API int32_t VekLight_InstanciateSkyLight(float* energy, int32_t elevationSteps, int32_t azimuthSteps);
 
 // General (photometric) lights; orientation is 16 floats. -1 (null for the
@@ -224,6 +229,45 @@ VEK_API int32_t VekLight_InstanciateGeneralLightWithStream(float* energy, float*
 VEK_API _VekLight* VekLight_InstanciateGeneralLightWithStreamInternal(float* energy, float* position,
                                                                       stream_interface* stream,
                                                                       float* orientation);
+
+// Addition: general lights from photometric files of every IES edition:
+// LM-63-1986 (no edition line), 1991 ("IESNA91"), 1995 ("IESNA:LM-63-1995"),
+// 2002 ("IESNA:LM-63-2002") and 2019 ("IES:LM-63-2019"), from a path or a
+// host stream. The light is made as the array form makes it, and the
+// distribution as the 1991 reader makes it: the same numbers give the same
+// record bit for bit, candela as tabulated (multiplier and lumens stored,
+// not applied). Lights made from one path share one distribution, whichever
+// file form read it first; a stream is read each time.
+// Read as written: label and keyword lines of any length up to the TILT=
+// line, bracketed or not; TILT=NONE, or TILT=INCLUDE whose tilt block is
+// skipped (the light is not tilted); numbers separated by white space or
+// commas on any line, each a whole token in the C locale's notation; LF, CR
+// or CRLF line ends; a UTF-8 byte order mark; a Ctrl-Z that ends the text;
+// no final line end. Type C photometry only; a horizontal range from 90 to
+// 270 (symmetry about the 90-270 plane) is unfolded to 0 to 360. Counts as
+// the array form bounds them; files up to 32 MiB, regular files only.
+// Failure: -1 (null for the Internal forms) and
+// VEK_WARNING_FAIL_READ_GENERAL_LIGHT with "<function> : <path or stream
+// name>", the function being the exported name without Internal. Tilt data
+// in another file and photometry of type A or B are named first in
+// VEK_WARNING_INVALID_VALUE "<function> : <reason>". The reason of any
+// failure: VekLight_GetIesReadMessage.
+VEK_API int32_t VekLight_InstanciateGeneralLightWithIesFile(float* energy, float* position, const char* path,
+                                                            float* orientation);
+VEK_API _VekLight* VekLight_InstanciateGeneralLightWithIesFileInternal(float* energy, float* position,
+                                                                       const char* path, float* orientation);
+VEK_API int32_t VekLight_InstanciateGeneralLightWithIesStream(float* energy, float* position,
+                                                              stream_interface* stream, float* orientation);
+VEK_API _VekLight* VekLight_InstanciateGeneralLightWithIesStreamInternal(float* energy, float* position,
+                                                                         stream_interface* stream,
+                                                                         float* orientation);
+// Addition: why the last call of the two forms above failed on this thread,
+// "" after a success: the edition, the line and what was expected there, as
+// "LM-63-2002, line 14: expected the number of vertical angles from 1 to
+// 65536", or what was refused, as "LM-63-2002, line 28: photometric type B is
+// not read (only type C)"; a file that cannot be read at all gives the cause
+// alone ("no such file"). Valid until the thread's next such call.
+VEK_API const char* VekLight_GetIesReadMessage();
 
 // Distributions. Null on any failure (nothing is reported here); a failure
 // leaves no record in the list. Counts are at least 1, at most 65536 per
@@ -252,8 +296,10 @@ VEK_API void* VekLight_InstanciateGeneralLightDataWithStream(stream_interface* s
 // distribution's own candela: multiplier, lumens and energy are not applied.
 // In the light's frame the vertical angle is measured from +z and the
 // horizontal angle is the azimuth of the direction's projection on the xy
-// plane, from +x toward +y. Ranges from 0 to 90 or to 180 degrees are
-// mirrored (quadrant and bilateral symmetry). 0 outside the tabulated range
-// and for a zero or non-finite direction; values past the float range
-// saturate. Allocates nothing, takes no lock: safe on any number of threads.
+// plane, from +x toward +y. Horizontal ranges ending at 90 or 180 degrees
+// are mirrored into (quadrant and bilateral symmetry), wherever they start.
+// Every finite non-zero direction answers, whatever its length. 0 outside
+// the tabulated range and for a zero or non-finite direction; values past
+// the float range saturate. Allocates nothing, takes no lock: safe on any
+// number of threads.
 VEK_API float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direction);

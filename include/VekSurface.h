@@ -123,7 +123,9 @@ VEK_API long VekSurface_InstanciateDouble(long count, float* positions, float* n
 // links; its bounds cover all four corners. A twin that named a merged-away
 // triangle is cleared; a Bezier table entry that named one names the
 // quadrilateral. Call it before preparing the intersection environment.
-// Quadratic in the number of triangles when few pairs merge.
+// About linear time: each triangle's partners are looked up by corner
+// position, with the same pairs as a walk over the rest of the list. Raises
+// VEK_ERROR_MEMORY when its index cannot be had (nothing is merged then).
 VEK_API void VekSurface_SimpleMergeAll();
 
 // Slot number of a surface (-1 if it is no surface record) and back.

@@ -1,22 +1,26 @@
 // general_light.cpp - general (photometric) lights made from arrays, from
-// IES files and from host streams.
+// IES files and from host streams: LM-63-1991 ones, and those of every
+// edition.
 //
 // Lights made from the same path share one distribution record: the list of
 // distributions is searched by name before a file is read, so a file is read
-// once however many lights use it. Streams and arrays always make a new
-// record. A distribution that cannot be obtained makes no light and is
-// reported with VEK_WARNING_FAIL_READ_GENERAL_LIGHT, naming the path or the
-// stream.
+// once however many lights use it, whichever of the two file forms reads
+// it. Streams and arrays always make a new record. A distribution that
+// cannot be obtained makes no light and is reported with
+// VEK_WARNING_FAIL_READ_GENERAL_LIGHT, naming the path or the stream.
 #include <cstdio>
 #include <cstring>
 
 #include "VekMemory.h"
 #include "core/report.h"
+#include "lights/ies_editions.h"
 #include "lights/light_common.h"
 
 namespace {
 
 constexpr const char* kName = "VekLight_InstanciateGeneralLight";
+constexpr const char* kIesFileName = "VekLight_InstanciateGeneralLightWithIesFile";
+constexpr const char* kIesStreamName = "VekLight_InstanciateGeneralLightWithIesStream";
 
 // The first record read from this path. Records made from arrays have no
 // name, and an empty path names no file, so it never matches.
@@ -28,13 +32,36 @@ _VekGeneralLightData* FindByPath(const char* path)
     return nullptr;
 }
 
-// "VekLight_InstanciateGeneralLight : <source>", cut to the 255 characters
-// a warning text holds.
-void ReportUnreadable(const char* source)
+// "<functionName> : <source>", cut to the 255 characters a warning text
+// holds.
+void ReportUnreadable(const char* functionName, const char* source)
 {
     char text[256];
-    std::snprintf(text, sizeof text, "%s : %s", kName, source ? source : "");
+    std::snprintf(text, sizeof text, "%s : %s", functionName, source ? source : "");
     vek::Warn(VEK_WARNING_FAIL_READ_GENERAL_LIGHT, text);
+}
+
+// A read of any edition that stopped on a value the library does not take
+// (tilt data in another file, photometry of type A or B) names it in its own
+// warning first; the failed read is reported last, as the other forms do.
+void ReportIesUnreadable(const char* functionName, const char* source)
+{
+    if (vek::IesReadRefusedValue()) {
+        char text[256];
+        std::snprintf(text, sizeof text, "%s : %s", functionName, VekLight_GetIesReadMessage());
+        vek::Warn(VEK_WARNING_INVALID_VALUE, text);
+    }
+    ReportUnreadable(functionName, source);
+}
+
+// The IES forms start with an empty read message; a missing vector is the
+// call's failure, not the file's, but the message still says why.
+bool HasIesVectors(const char* functionName, const float* energy, const float* position, const float* orientation)
+{
+    vek::SetIesReadMessage("");
+    if (vek::HasVectors(functionName, {energy, position, orientation})) return true;
+    vek::SetIesReadMessage("energy, position and orientation must be given");
+    return false;
 }
 
 // 3. The common start with the energy floor only, then the light's frame
@@ -50,6 +77,41 @@ _VekLight* MakeGeneralLight(float* energy, float* position, float* orientation, 
     return light;
 }
 
+// A file or stream form's reader and its report of a failed read.
+using FileReader = _VekGeneralLightData* (*)(const char* path);
+using StreamReader = _VekGeneralLightData* (*)(stream_interface* stream);
+using Reporter = void (*)(const char* functionName, const char* source);
+
+// The file forms, of either reader: lights from one path share the
+// distribution read first, whichever reader read it.
+_VekLight* LightFromFile(const char* functionName, FileReader read, Reporter report, float* energy,
+                         float* position, const char* path, float* orientation)
+{
+    _VekGeneralLightData* data = FindByPath(path);
+    if (!data) data = read(path);
+    if (!data) {
+        report(functionName, path);
+        return nullptr;
+    }
+    return MakeGeneralLight(energy, position, orientation, data);
+}
+
+// The stream forms, of either reader: every stream is read.
+_VekLight* LightFromStream(const char* functionName, StreamReader read, Reporter report, float* energy,
+                           float* position, stream_interface* stream, float* orientation)
+{
+    _VekGeneralLightData* data = read(stream);
+    if (!data) {
+        report(functionName, stream ? stream->name() : nullptr);
+        return nullptr;
+    }
+    return MakeGeneralLight(energy, position, orientation, data);
+}
+
+_VekGeneralLightData* Read1991Stream(stream_interface* stream)
+{
+    return static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(stream));
+}
 
 }  // namespace
 
@@ -82,13 +144,8 @@ _VekLight* VekLight_InstanciateGeneralLightWithFileInternal(float* energy, float
                                                             float* orientation)
 {
     if (!vek::HasVectors(kName, {energy, position, orientation})) return nullptr;
-    _VekGeneralLightData* data = FindByPath(path);
-    if (!data) data = VekLight_InstanciateGeneralLightDataWithFile(path);
-    if (!data) {
-        ReportUnreadable(path);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromFile(kName, VekLight_InstanciateGeneralLightDataWithFile, ReportUnreadable, energy, position, path,
+                         orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithFile(float* energy, float* position, const char* path,
@@ -101,16 +158,39 @@ _VekLight* VekLight_InstanciateGeneralLightWithStreamInternal(float* energy, flo
                                                               stream_interface* stream, float* orientation)
 {
     if (!vek::HasVectors(kName, {energy, position, orientation})) return nullptr;
-    auto* data = static_cast<_VekGeneralLightData*>(VekLight_InstanciateGeneralLightDataWithStream(stream));
-    if (!data) {
-        ReportUnreadable(stream ? stream->name() : nullptr);
-        return nullptr;
-    }
-    return MakeGeneralLight(energy, position, orientation, data);
+    return LightFromStream(kName, Read1991Stream, ReportUnreadable, energy, position, stream, orientation);
 }
 
 int32_t VekLight_InstanciateGeneralLightWithStream(float* energy, float* position, stream_interface* stream,
                                                    float* orientation)
 {
     return vek::IndexOf(VekLight_InstanciateGeneralLightWithStreamInternal(energy, position, stream, orientation));
+}
+
+_VekLight* VekLight_InstanciateGeneralLightWithIesFileInternal(float* energy, float* position, const char* path,
+                                                               float* orientation)
+{
+    if (!HasIesVectors(kIesFileName, energy, position, orientation)) return nullptr;
+    return LightFromFile(kIesFileName, vek::ReadIesFile, ReportIesUnreadable, energy, position, path, orientation);
+}
+
+int32_t VekLight_InstanciateGeneralLightWithIesFile(float* energy, float* position, const char* path,
+                                                    float* orientation)
+{
+    return vek::IndexOf(VekLight_InstanciateGeneralLightWithIesFileInternal(energy, position, path, orientation));
+}
+
+_VekLight* VekLight_InstanciateGeneralLightWithIesStreamInternal(float* energy, float* position,
+                                                                 stream_interface* stream, float* orientation)
+{
+    if (!HasIesVectors(kIesStreamName, energy, position, orientation)) return nullptr;
+    return LightFromStream(kIesStreamName, vek::ReadIesStream, ReportIesUnreadable, energy, position, stream,
+                           orientation);
+}
+
+int32_t VekLight_InstanciateGeneralLightWithIesStream(float* energy, float* position, stream_interface* stream,
+                                                      float* orientation)
+{
+    return vek::IndexOf(
+        VekLight_InstanciateGeneralLightWithIesStreamInternal(energy, position, stream, orientation));
 }

@@ -2,12 +2,16 @@
 //
 // The direction is brought into the light's photometric frame and turned
 // into a vertical angle (from +z) and a horizontal angle (the azimuth of its
-// projection on the xy plane, from +x toward +y). Distributions tabulated
-// over a quadrant or a half of the azimuth are mirrored into their range,
-// as the photometric format's symmetry conventions describe. Then one
-// interval search per axis and one cubic (rotational symmetry) or one
-// bicubic polynomial. The query only reads the prepared record and its own
-// locals: no allocation, no lock, any number of threads at once.
+// projection on the xy plane, from +x toward +y). Before the transformation
+// and again before the normalisation a vector whose squares would leave the
+// float range is scaled by a power of two that brings its largest component
+// near 1, so every finite non-zero direction answers whatever its size.
+// Distributions whose horizontal range ends at 90 or 180 degrees are
+// mirrored into it, as the photometric format's symmetry conventions
+// describe, wherever the range starts. Then one interval search per axis and
+// one cubic (rotational symmetry) or one bicubic polynomial. The query only
+// reads the prepared record and its own locals: no allocation, no lock, any
+// number of threads at once.
 #include <algorithm>
 #include <cfloat>
 #include <cmath>
@@ -42,13 +46,35 @@ inline float ToFloat(double r)
     return std::isnan(r) ? 0.0f : static_cast<float>(std::copysign(static_cast<double>(FLT_MAX), r));
 }
 
-// Folds an azimuth in [0, 360) into a range that ends at 90 (symmetry in
-// each quadrant) or at 180 (symmetry about the 0-180 plane).
+// Folds an azimuth in [0, 360) into [0, 90] for a range that ends at 90
+// (symmetry in each quadrant) or into [0, 180] for one that ends at 180
+// (symmetry about the 0-180 plane); other ranges are not folded.
 inline float MirrorAzimuth(float h, float last)
 {
+    if (last != kQuarterTurn && last != kHalfTurn) return h;
     if (h > kHalfTurn) h = kFullTurn - h;
     if (last == kQuarterTurn && h > kQuarterTurn) h = kHalfTurn - h;
     return h;
+}
+
+// Largest components whose squares stay normal floats: vectors within these
+// are left as they are (the common case, and bit for bit the same answers).
+constexpr float kSmallestUnscaled = 0x1p-60f;
+constexpr float kLargestUnscaled = 0x1p60f;
+
+// Brings v's largest component into [2^-60, 2^60], scaling by a power of two
+// (exact, so the direction does not move) into [0.5, 1) when it lies
+// outside. False for a vector without a direction: zero, infinite or not a
+// number.
+inline bool ScaleToUnitRange(float v[3])
+{
+    const float largest = std::max({std::fabs(v[0]), std::fabs(v[1]), std::fabs(v[2])});
+    if (!(largest > 0.0f) || !(largest <= FLT_MAX) || std::isnan(v[0] + v[1] + v[2])) return false;
+    if (largest >= kSmallestUnscaled && largest <= kLargestUnscaled) return true;
+    int exponent;
+    std::frexp(largest, &exponent);
+    for (int k = 0; k < 3; ++k) v[k] = std::ldexp(v[k], -exponent);
+    return true;
 }
 
 // Rotational symmetry: the second-derivative spline over the vertical angle.
@@ -91,13 +117,15 @@ float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direc
     if (!light || !light->data || !direction) return 0.0f;
     const _VekGeneralLightData& D = *light->data;
 
-    // 1. Into the photometric frame. No direction (zero, infinite or not a
-    // number) has no intensity.
+    // 1. Into the photometric frame, scaled on both sides of the
+    // transformation so that neither it nor the normalisation leaves the
+    // float range. No direction (zero, infinite or not a number) has no
+    // intensity.
     float world[1][3] = {{direction[0], direction[1], direction[2]}};
+    if (!ScaleToUnitRange(world[0])) return 0.0f;
     float local[1][3];
     VekTool_TransformDirections(1, world, light->orientation, local);
-    const float lengthSquared = local[0][0] * local[0][0] + local[0][1] * local[0][1] + local[0][2] * local[0][2];
-    if (!(lengthSquared > 0.0f) || !std::isfinite(lengthSquared)) return 0.0f;
+    if (!ScaleToUnitRange(local[0])) return 0.0f;
     VekTool_Normalize(local[0], local[0]);
 
     // 2. Vertical angle from +z.
@@ -115,10 +143,12 @@ float VekLight_GetGeneralLightEnergy(_VekGeneralLight* light, const float* direc
     if (h < 0.0f) h += kFullTurn;
     if (h >= kFullTurn) h = 0.0f;
 
-    // 5.-7. Into the tabulated range: mirrored for a quadrant or a half,
-    // else 0 outside it.
+    // 5.-7. Into the tabulated range: a range ending at 90 or 180 is
+    // mirrored into, whatever its first angle; outside the range there is
+    // no light. One check after the fold covers both ends: the fold leaves
+    // an azimuth below a positive first angle where it was.
     const float firstH = D.horizontalAngles[0], lastH = D.horizontalAngles[D.horizontalCount - 1];
-    if (firstH == 0.0f && (lastH == kQuarterTurn || lastH == kHalfTurn)) h = MirrorAzimuth(h, lastH);
+    h = MirrorAzimuth(h, lastH);
     if (!(h >= firstH && h <= lastH)) return 0.0f;
 
     // 8. The cell's polynomial.

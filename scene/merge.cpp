@@ -1,15 +1,21 @@
 // merge.cpp - joining pairs of triangles that share an edge into convex
 // quadrilaterals, to reduce the number of faces the grid holds.
 //
-// Method: for each triangle A in list order, walk the surfaces after it and
-// take the first triangle B that carries the same attribute, lies in the
-// same plane, meets A along an edge with matching corner normals, and whose
-// union with A is a convex quadrilateral. B's free corner becomes A's fourth
-// corner and B goes back to the surface pool. The walk for one A runs until it
-// finds a partner, so the whole run is quadratic in the worst case (no pair
-// merges) and close to linear when partners follow each other in the list.
+// Method: for each triangle A in list order, take the first later triangle
+// B that carries the same attribute, lies in the same plane, meets A along
+// an edge with matching corner normals, and whose union with A is a convex
+// quadrilateral. B's free corner becomes A's fourth corner and B goes back to
+// the surface pool. The plain method walks the rest of the list for every A;
+// here a spatial hash of the triangles' corners (corner_index.h) names the
+// few later triangles with a corner near one of A's, and those are tried in
+// list order. Any B that passes shares two of A's corners, so it is among
+// them, and the first of them that passes is the walk's B: the merged list
+// is the walk's, pair for pair, in about linear time.
 #include <algorithm>
 #include <cmath>
+#include <cstdint>
+#include <memory>
+#include <new>
 #include <utility>
 #include <vector>
 
@@ -17,6 +23,8 @@
 #include "VekMemory.h"
 #include "VekSurface.h"
 #include "core/memory.h"
+#include "core/report.h"
+#include "scene/corner_index.h"
 
 namespace vek {
 namespace {
@@ -168,28 +176,120 @@ void RedirectBezierTables(Absorbed& absorbed)
     }
 }
 
+// The surface list by position, as it was when the merge began, with links
+// between the positions still listed, so that a B found through the index
+// can be unlinked from its current predecessor.
+class ListByPosition {
+public:
+    static constexpr uint32_t kNone = UINT32_MAX;
+
+    // Throws std::bad_alloc when the arrays cannot be had or the list is
+    // too long for 32-bit positions.
+    ListByPosition()
+    {
+        for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) surfaces_.push_back(s);
+        if (surfaces_.size() >= kNone) throw std::bad_alloc();
+        const uint32_t n = static_cast<uint32_t>(surfaces_.size());
+        previous_.resize(n);
+        next_.resize(n);
+        for (uint32_t k = 0; k < n; ++k) {
+            previous_[k] = k == 0 ? kNone : k - 1;
+            next_[k] = k + 1 == n ? kNone : k + 1;
+        }
+        listed_.assign(n, 1);
+    }
+
+    const std::vector<VekSurface*>& Surfaces() const { return surfaces_; }
+    bool Listed(uint32_t k) const { return listed_[k] != 0; }
+
+    // Unlinks the surface at k and returns it to the pool (surfaceCount - 1).
+    void Release(uint32_t k)
+    {
+        const uint32_t before = previous_[k], after = next_[k];
+        ReleaseSurface(before == kNone ? nullptr : surfaces_[before], surfaces_[k]);
+        if (before != kNone) next_[before] = after;
+        if (after != kNone) previous_[after] = before;
+        listed_[k] = 0;
+    }
+
+private:
+    std::vector<VekSurface*> surfaces_;
+    std::vector<uint32_t> previous_, next_;
+    std::vector<uint8_t> listed_;
+};
+
+// A's candidates: the listed triangles after position a with a corner in the
+// cells around one of A's corners, in list order. A partner shares two
+// distinct corners with A, so the corner whose cells hold the most entries
+// (the hub of a fan, say) can be left out: the partner is also near one of
+// the other two.
+void Candidates(const CornerIndex& index, const ListByPosition& list, uint32_t a, std::vector<uint32_t>& out)
+{
+    const VekSurface& A = *list.Surfaces()[a];
+    CornerIndex::Around around[3];
+    int busiest = 0;
+    for (int i = 0; i < 3; ++i) {
+        around[i] = index.Near(A.vertex[i]);
+        if (around[i].entries > around[busiest].entries) busiest = i;
+    }
+    out.clear();
+    for (int i = 0; i < 3; ++i) {
+        if (i == busiest) continue;
+        index.Visit(around[i], [&](uint32_t b) {
+            if (b > a && list.Listed(b)) out.push_back(b);
+        });
+    }
+    std::sort(out.begin(), out.end());
+    out.erase(std::unique(out.begin(), out.end()), out.end());
+}
+
 }  // namespace
 }  // namespace vek
 
 void VekSurface_SimpleMergeAll()
 {
+    constexpr const char* kName = "VekSurface_SimpleMergeAll";
     // Only Bezier tables need to know who absorbed whom.
     const bool trackAbsorbed = vek::BezierList() != nullptr;
     vek::Absorbed absorbed;
-    for (VekSurface* a = VekMemory_GetSurfaceList(); a; a = a->next) {
-        if (a->vertexCount != 3) continue;
-        // Walk the surfaces after A, remembering each one's predecessor.
-        VekSurface* previous = a;
-        for (VekSurface* b = a->next; b; previous = b, b = b->next) {
-            vek::SharedEdge edge;
-            if (!vek::Mergeable(*a, *b, edge)) continue;
-            vek::Absorb(*a, *b, edge);
-            vek::ForgetTwin(*b);
-            if (trackAbsorbed) absorbed.emplace_back(b, a);
-            // 4. Unlink B and return it to the pool (surfaceCount - 1).
-            vek::ReleaseSurface(previous, b);
-            break;
-        }
+    std::vector<uint32_t> candidates;
+    // The list by position and the index of its triangles' corners, made
+    // before anything changes: without them nothing is merged.
+    std::unique_ptr<vek::ListByPosition> list;
+    std::unique_ptr<vek::CornerIndex> index;
+    try {
+        list = std::make_unique<vek::ListByPosition>();
+        index = std::make_unique<vek::CornerIndex>(list->Surfaces());
+        if (trackAbsorbed) absorbed.reserve(list->Surfaces().size() / 2);
+        candidates.reserve(64);
+    } catch (const std::bad_alloc&) {
+        vek::Fail(VEK_ERROR_MEMORY, kName);
     }
+    // Each triangle A in list order takes the first candidate that passes.
+    bool complete = true;
+    try {
+        const std::vector<VekSurface*>& surfaces = list->Surfaces();
+        for (uint32_t a = 0; a < surfaces.size(); ++a) {
+            VekSurface* A = surfaces[a];
+            if (!list->Listed(a) || A->vertexCount != 3) continue;
+            vek::Candidates(*index, *list, a, candidates);
+            for (uint32_t b : candidates) {
+                VekSurface* B = surfaces[b];
+                vek::SharedEdge edge;
+                if (!vek::Mergeable(*A, *B, edge)) continue;
+                vek::Absorb(*A, *B, edge);
+                vek::ForgetTwin(*B);
+                if (trackAbsorbed) absorbed.emplace_back(B, A);
+                // 4. Unlink B and return it to the pool (surfaceCount - 1).
+                list->Release(b);
+                break;
+            }
+        }
+    } catch (const std::bad_alloc&) {
+        // A candidate list outgrew its room: the merges made so far stand.
+        complete = false;
+    }
+    // Bezier tables name the quadrilaterals of the merges made.
     vek::RedirectBezierTables(absorbed);
+    if (!complete) vek::Fail(VEK_ERROR_MEMORY, kName);
 }

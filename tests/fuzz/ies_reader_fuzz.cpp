@@ -1,10 +1,14 @@
-// ies_reader_fuzz.cpp - libFuzzer target for the IES reader. Each input is
-// sent through a host stream (its bytes, then the end byte); whatever reads
-// must answer a finite intensity in every direction tried. Crashes, overruns
-// (under AddressSanitizer), leaks and non-finite answers are findings.
+// ies_reader_fuzz.cpp - libFuzzer target for the IES readers. Each input is
+// sent through a host stream (its bytes, then the end byte) to the 1991
+// reader and to the reader of every edition; whatever reads must answer a
+// finite intensity in every direction tried, and the reader of every edition
+// must leave an empty message exactly when it made a light, and one naming
+// the edition otherwise. Crashes, overruns (under AddressSanitizer), leaks,
+// non-finite answers and broken messages are findings.
 #include <cmath>
 #include <cstddef>
 #include <cstdint>
+#include <cstring>
 
 #include "Vek.h"
 
@@ -48,6 +52,18 @@ extern "C" int LLVMFuzzerTestOneInput(const uint8_t* data, size_t size)
     BytesStream stream(data, size);
     if (void* read = VekLight_InstanciateGeneralLightDataWithStream(&stream))
         Evaluate(static_cast<_VekGeneralLightData*>(read));
+
+    float energy[3] = {1, 1, 1}, position[3] = {0, 0, 0};
+    float orientation[16] = {1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 1};
+    BytesStream again(data, size);
+    _VekLight* light = VekLight_InstanciateGeneralLightWithIesStreamInternal(energy, position, &again, orientation);
+    const char* message = VekLight_GetIesReadMessage();
+    if (light) {
+        if (*message) __builtin_trap();
+        Evaluate(static_cast<_VekGeneralLight*>(light->parameters)->data);
+    } else if (std::strncmp(message, "LM-63-", 6) != 0) {
+        __builtin_trap();
+    }
     VekMain_End();
     return 0;
 }

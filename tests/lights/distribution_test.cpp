@@ -192,6 +192,22 @@ TEST_F(DistributionTest, QueriesWithoutADirection)
     EXPECT_EQ(at(nan), 0.0f);
     EXPECT_EQ(at(inf), 0.0f);
     EXPECT_EQ(VekLight_GetGeneralLightEnergy(nullptr, zero), 0.0f);
+
+    // Finite directions of any size answer as their unit direction does,
+    // also through an orientation (frame z = world x).
+    float m[16] = {0, 0, 1, 0, 1, 0, 0, 0, 0, 1, 0, 0, 0, 0, 0, 1};
+    LightAround turned(at.light.data, m);
+    const float unit[3] = {1, 0, 1};
+    const float sizes[][3] = {{1e20f, 0, 1e20f}, {1e-23f, 0, 1e-23f}, {FLT_MAX, 0, FLT_MAX},
+                              {1e-45f, 0, 1e-45f}, {3e38f, 1e-30f, 3e38f}};
+    for (const auto& d : sizes) {
+        EXPECT_EQ(at(d), at(unit)) << d[0];
+        EXPECT_EQ(turned(d), turned(unit)) << d[0];
+    }
+    EXPECT_NEAR(at(unit), 75.0f, 1e-3);
+    const float tinyDown[3] = {0, 0, -1e-40f}, hugeAlongX[3] = {FLT_MAX, 0, 0};
+    EXPECT_NEAR(at(tinyDown), 0.0f, 1e-4);
+    EXPECT_NEAR(turned(hugeAlongX), 100.0f, 1e-4);
     // A tabulated value past the float range answers the largest float
     // (found by the reader's fuzz target).
     LightAround huge(lighttest::ReadText("IESNA91\nTILT=NONE\n1 1 1 1 1 1 1 0 0 0 1 1 0 180 0 8.6e54\n"));

@@ -10,6 +10,7 @@
 #include "light_test_support.h"
 
 using lighttest::Direction;
+using lighttest::FiniteEverywhere;
 using lighttest::LightAround;
 using lighttest::OwnIes;
 using lighttest::ReadText;
@@ -33,19 +34,6 @@ void ExpectValues(const _VekGeneralLightData* d, const std::vector<float>& v, co
     for (size_t i = 0; i < v.size(); ++i) EXPECT_EQ(d->verticalAngles[i], v[i]);
     for (size_t j = 0; j < h.size(); ++j) EXPECT_EQ(d->horizontalAngles[j], h[j]);
     for (size_t k = 0; k < candela.size(); ++k) EXPECT_EQ(d->candela[k], candela[k]) << k;
-}
-
-// Intensities on a sphere of directions, the poles and the axes included.
-bool FiniteEverywhere(_VekGeneralLightData* d)
-{
-    LightAround at(d);
-    for (double a = 0; a <= 180; a += 2.5)
-        for (double b = 0; b < 360; b += 2.5)
-            if (!std::isfinite(at(a, b))) return false;
-    const float axes[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
-    for (const auto& axis : axes)
-        if (!std::isfinite(at(axis))) return false;
-    return true;
 }
 
 }  // namespace
@@ -137,6 +125,35 @@ TEST_F(IesReaderTest, RealFilesReadOrAreRefused)
     // Two vertical angles from -90: linear along the vertical angle.
     LightAround typeB(VekLight_InstanciateGeneralLightDataWithFile((dir + "/iesna91_mdl_test_typeB_crlf.ies").c_str()));
     EXPECT_NEAR(typeB(0, 0), 0.55f, 1e-5);   // halfway between 0.5 and 0.6 of the 0 degree column
+}
+
+TEST_F(IesReaderTest, RangesEndingAt90Or180MirrorWhereverTheyStart)
+{
+    // The real type B file: vertical -90..90, horizontal -90..90 with light
+    // everywhere in its table. Every direction of the upper hemisphere has
+    // light, mirrored into 0..90 (100 looks up 80, 300 looks up 60).
+    LightAround typeB(
+        VekLight_InstanciateGeneralLightDataWithFile(VEK_IES_DATA_DIR "/iesna91_mdl_test_typeB_crlf.ies"));
+    ASSERT_NE(typeB.light.data, nullptr);
+    int dark = 0;
+    for (double a = 0; a <= 90; a += 3)
+        for (double b = 0; b < 360; b += 3) dark += !(typeB(a, b) > 0.5f);
+    EXPECT_EQ(dark, 0);
+    for (double a : {10.0, 45.0, 80.0}) {
+        EXPECT_NEAR(typeB(a, 100), typeB(a, 80), 1e-5);
+        EXPECT_NEAR(typeB(a, 300), typeB(a, 60), 1e-5);
+    }
+    EXPECT_EQ(typeB(120, 30), 0.0f);   // below the last vertical angle's horizon
+
+    // A range from -180 to 180 mirrors about the 0-180 plane; one from 10
+    // to 180 has no light below 10 on either side.
+    LightAround lateral(ReadText("IESNA91\nTILT=NONE\n1 1 1 2 3 1 1 0 0 0 1 1 0\n0 90\n-180 0 180\n1 2 3 4 5 6\n"));
+    LightAround late(ReadText("IESNA91\nTILT=NONE\n1 1 1 2 3 1 1 0 0 0 1 1 0\n0 90\n10 90 180\n1 2 3 4 5 6\n"));
+    EXPECT_NEAR(lateral(45, 0), 3.5f, 1e-5);
+    EXPECT_NEAR(lateral(45, 200), lateral(45, 160), 1e-5);
+    EXPECT_GT(late(45, 350), 0.0f);   // mirrored to 10
+    EXPECT_EQ(late(45, 5), 0.0f);
+    EXPECT_EQ(late(45, 355), 0.0f);
 }
 
 TEST_F(IesReaderTest, HostileCountsAndNumbers)

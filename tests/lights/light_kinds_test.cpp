@@ -187,15 +187,66 @@ TEST_F(LightKindsTest, SkySamplingDirections)
     // No elevation steps: the one ring has no defined elevation and no direction.
     VekLight_InstanciateSkyLight(energy, 0, 40);
     EXPECT_EQ(BlockOf<_VekSkyLight>(LastLight()).directionCount, 0);
-    // Negative or absurd counts take the defaults, with a warning.
+    // Negative counts take the defaults, with a warning.
     ClearWarning();
-    VekLight_InstanciateSkyLight(energy, -1, 1 << 30);
+    VekLight_InstanciateSkyLight(energy, -1, -5);
     auto& fallback = BlockOf<_VekSkyLight>(LastLight());
     EXPECT_EQ(fallback.elevationSteps, 10);
     EXPECT_EQ(fallback.azimuthSteps, 40);
     EXPECT_EQ(fallback.directionCount, 271);
     EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_INVALID_VALUE);
     EXPECT_STREQ(VekMain_GetWarningString(), "VekLight_InstanciateSkyLight");
+}
+
+// Directions of the counts, ring by ring in single precision, as the
+// sampling is defined.
+long SkyDirections(int32_t elevationSteps, int32_t azimuthSteps)
+{
+    const float step = 1.5707964f / static_cast<float>(elevationSteps);
+    long count = 0;
+    for (long r = 0; r <= elevationSteps; ++r) {
+        const float ring = static_cast<float>(azimuthSteps) * std::cos(static_cast<float>(r) * step);
+        if (ring >= 1.0f) count += static_cast<long>(ring);
+    }
+    return count;
+}
+
+TEST_F(LightKindsTest, SkyCountsWithinTheBudgetAreKeptLargerOnesHeld)
+{
+    constexpr long kBudget = 1 << 22;
+    float energy[3] = {1, 1, 1};
+    // Fine counts that fit are kept as given, without a warning.
+    ClearWarning();
+    VekLight_InstanciateSkyLight(energy, 10, 2500);
+    const auto& fine = BlockOf<_VekSkyLight>(LastLight());
+    EXPECT_EQ(fine.azimuthSteps, 2500);
+    EXPECT_EQ(fine.directionCount, SkyDirections(10, 2500));
+    EXPECT_GT(fine.directionCount, 17000);
+    EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_NONE);
+
+    // Larger ones are held to the largest that fit (never to the defaults),
+    // alone or both to one value; a count never passes the budget itself.
+    const struct {
+        int32_t elevation, azimuth;
+        bool elevationHeld, azimuthHeld;
+    } cases[] = {{-1, 1 << 30, false, true}, {INT32_MAX, INT32_MAX, true, true}, {INT32_MAX, 1, true, false}};
+    for (const auto& c : cases) {
+        ClearWarning();
+        VekLight_InstanciateSkyLight(energy, c.elevation, c.azimuth);
+        const auto& sky = BlockOf<_VekSkyLight>(LastLight());
+        const int32_t e = sky.elevationSteps, a = sky.azimuthSteps;
+        EXPECT_EQ(VekMain_GetWarning(), VEK_WARNING_OUT_OF_RANGE) << c.elevation;
+        EXPECT_EQ(sky.directionCount, SkyDirections(e, a));
+        EXPECT_LE(sky.directionCount, kBudget);
+        if (c.elevationHeld && c.azimuthHeld) {
+            EXPECT_EQ(e, a);
+        }
+        EXPECT_EQ(a, c.azimuthHeld ? a : c.azimuth);
+        EXPECT_EQ(e, c.elevation < 0 ? 10 : e);
+        if (e == kBudget) continue;   // held by the count ceiling
+        EXPECT_GT(SkyDirections(e + c.elevationHeld, a + c.azimuthHeld), kBudget) << c.elevation;
+    }
+    EXPECT_EQ(BlockOf<_VekSkyLight>(LastLight()).elevationSteps, kBudget);
 }
 
 TEST_F(LightKindsTest, GeneralLightsShareAFileAndFailuresNameTheirSource)

@@ -1,6 +1,7 @@
 // light_test_support.h - what the lights tests share: directions from
 // photometric angles, host streams over text, files written on the fly, and
-// a light made around a distribution.
+// a light made around a distribution and the check that it answers
+// finite intensities everywhere.
 #pragma once
 
 #include <cmath>
@@ -42,6 +43,19 @@ struct LightAround {
     float operator()(double v, double h) { return VekLight_GetGeneralLightEnergy(&light, Direction(v, h).d); }
     float operator()(const float* direction) { return VekLight_GetGeneralLightEnergy(&light, direction); }
 };
+
+// Intensities on a sphere of directions, the poles and the axes included.
+inline bool FiniteEverywhere(_VekGeneralLightData* d)
+{
+    LightAround at(d);
+    for (double a = 0; a <= 180; a += 2.5)
+        for (double b = 0; b < 360; b += 2.5)
+            if (!std::isfinite(at(a, b))) return false;
+    const float axes[6][3] = {{1, 0, 0}, {-1, 0, 0}, {0, 1, 0}, {0, -1, 0}, {0, 0, 1}, {0, 0, -1}};
+    for (const auto& axis : axes)
+        if (!std::isfinite(at(axis))) return false;
+    return true;
+}
 
 // A host stream over a text. At its end it sends the end byte 0xFF, or the
 // filler for ever when one is set; with throwAfter >= 0 it throws once that
