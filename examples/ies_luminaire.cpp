@@ -28,10 +28,10 @@ _VekLight* MakeIesLight(const Vec3& energy, const Vec3& position, const std::str
 {
     float e[3] = {energy.x, energy.y, energy.z}, p[3] = {position.x, position.y, position.z}, o[16];
     for (int i = 0; i < 16; ++i) o[i] = orientation[i];
-    int32_t index = VekLight_InstanciateGeneralLightWithFile(e, p, path.c_str(), o);
+    int32_t index = VekLight_InstanciateGeneralLightWithIesFile(e, p, path.c_str(), o);
     if (index < 0) {
-        why = "the library could not read it as an IES LM-63-1991 file (it must start with the line IESNA91 and hold "
-              "well-formed photometric data)";
+        why = VekLight_GetIesReadMessage();
+        if (why.empty()) why = "the library could not read it as an IES file";
         return nullptr;
     }
     for (_VekLight* light = VekMemory_GetLightList(); light; light = light->next)

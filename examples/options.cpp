@@ -139,7 +139,7 @@ void PrintUsage(std::FILE* out, const char* program)
                  "                        (default: 640x480; %d to %d each)\n"
                  "      --aa N            N x N rays per pixel, stratified (default: 2; 1 to %d)\n"
                  "  -t, --threads N       ray threads (default: one per processor; 1 to %d)\n"
-                 "      --ies FILE        give every luminaire this IES file instead of its own\n"
+                 "      --ies FILE        give every luminaire this IES file (any edition)\n"
                  "      --samples N       light paths per grid point for interreflections\n"
                  "                        (default: the scene file's, else 256; 0: direct only)\n"
                  "      --bounces N       bounces followed in full before Russian roulette\n"

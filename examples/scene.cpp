@@ -4,10 +4,7 @@
 #include "scene.h"
 
 #include <algorithm>
-#include <cerrno>
 #include <cmath>
-#include <cstdio>
-#include <cstring>
 
 #include "ies_luminaire.h"
 #include "input_error.h"
@@ -26,12 +23,6 @@ SceneLight MakeLuminaire(const LuminaireDesc& desc)
     float orientation[16];
     PhotometricOrientation(desc.aim, desc.turn, orientation);
     std::string why;
-    // The library says only that it could not read a file; say why when we can.
-    std::FILE* file = std::fopen(desc.iesPath.c_str(), "rb");
-    if (!file)
-        throw InputError(desc.where, 0, "luminaire \"" + desc.name + "\": cannot read '" + desc.iesPath + "': " +
-                                            std::strerror(errno));
-    std::fclose(file);
     _VekLight* record = MakeIesLight(desc.colour, desc.position, desc.iesPath, orientation, why);
     if (!record) throw InputError(desc.where, 0, "luminaire \"" + desc.name + "\": '" + desc.iesPath + "': " + why);
     const _VekGeneralLight* block = static_cast<const _VekGeneralLight*>(record->parameters);

@@ -49,6 +49,7 @@ TEST(ExampleSceneInput, BadFilesAreRefusedWithFileLineAndCause)
         const char* mtl;
         const char* json;
         const char* expected;
+        const char* ies = "";  // a.ies, when not empty
     };
     const Case cases[] = {
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 4\n", "", kJson, "scene.obj:4: face corner '4' names vertex 4 of 3"},
@@ -71,7 +72,11 @@ TEST(ExampleSceneInput, BadFilesAreRefusedWithFileLineAndCause)
          "scene.json:4: \"positon\": unknown key"},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "",
          "{ \"geometry\": \"scene.obj\",\n  \"luminaires\": [{ \"ies\": \"a.ies\", \"position\": [0, 0, 1] }] }",
-         "scene.json:2: luminaire \"luminaire\": cannot read"},
+         "scene.json:2: luminaire \"luminaire\": '"},
+        {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "",
+         "{ \"geometry\": \"scene.obj\",\n  \"luminaires\": [{ \"ies\": \"a.ies\", \"position\": [0, 0, 1] }] }",
+         "a.ies': LM-63-2002, line 7: expected candela value 2 of 3",
+         "IESNA:LM-63-2002\nTILT=NONE\n1 -1 1 3 1 1 2 0 0 0\n1 1 0\n0 45 90\n0\n100 abc 50\n"},
         {"v 0 0 0\nv 1 0 0\nv 0 1 0\nf 1 2 3\n", "",
          "{ \"geometry\": \"scene.obj\",\n  \"indirect\": { \"samples\": -3 } }",
          "scene.json:2: \"samples\": must lie between 0 and 65536"},
@@ -80,6 +85,7 @@ TEST(ExampleSceneInput, BadFilesAreRefusedWithFileLineAndCause)
         ExampleScene scene;
         scene.Write("scene.obj", c.obj);
         if (*c.mtl) scene.Write("scene.mtl", c.mtl);
+        if (*c.ies) scene.Write("a.ies", c.ies);
         scene.Write("scene.json", c.json);
         std::string complaint = Complaint(scene);
         EXPECT_NE(complaint.find(c.expected), std::string::npos) << complaint << "\n  expected: " << c.expected;
