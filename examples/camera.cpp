@@ -9,16 +9,18 @@ namespace example {
 CameraView::CameraView(const Camera& camera, int width, int height) : eye_(camera.eye), width_(width), height_(height)
 {
     forward_ = Normalized(camera.target - camera.eye);
-    right_ = Normalized(CG::cross(forward_, camera.up));
+    // Looking straight along up, the picture's up falls back to world y.
+    Vec3 up = Length(CG::cross(forward_, camera.up)) > 1e-4f ? camera.up : Vec3(0, 1, 0);
+    right_ = Normalized(CG::cross(forward_, up));
     up_ = CG::cross(right_, forward_);
     halfWidth_ = std::tan(camera.horizontalFovDegrees * 0.5f * 3.14159265f / 180.0f);
     halfHeight_ = halfWidth_ * height / width;
 }
 
-Vec3 CameraView::RayDirection(int x, int y) const
+Vec3 CameraView::RayDirection(float x, float y) const
 {
-    float sx = ((x + 0.5f) / width_ * 2.0f - 1.0f) * halfWidth_;
-    float sy = (1.0f - (y + 0.5f) / height_ * 2.0f) * halfHeight_;
+    float sx = (x / width_ * 2.0f - 1.0f) * halfWidth_;
+    float sy = (1.0f - y / height_ * 2.0f) * halfHeight_;
     return forward_ + right_ * sx + up_ * sy;
 }
 

@@ -11,8 +11,9 @@ public:
     CameraView(const Camera& camera, int width, int height);
 
     const Vec3& Eye() const { return eye_; }
-    // Direction (not unit) through the centre of pixel (x, y), row 0 at the top.
-    Vec3 RayDirection(int x, int y) const;
+    // Direction (not unit) through the picture point (x, y) in pixels: the
+    // picture spans [0, width) x [0, height), row 0 at the top.
+    Vec3 RayDirection(float x, float y) const;
     // World-to-eye matrix in OpenGL element order (element of row r and
     // column c at 4c + r).
     void ViewMatrix(float out[16]) const;

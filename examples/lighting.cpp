@@ -1,21 +1,21 @@
 // lighting.cpp - direct illuminance from each kind of light.
 //
-// Point-like lights (the photometric downlight and the spot) give
-// E = I(direction) cos(incidence) / d^2, times the transmission along the
-// segment to the light. The area light is integrated over a 3 x 3 grid of
-// jittered samples on its panel: E = sum of L cos(incidence) cos(emission) /
-// d^2 * (area / samples), with L = exitance / pi for a Lambertian panel. The
-// sky light sums its directions above the receiver's tangent plane, each
-// weighted by the cosine and by its transmission along the half-line.
+// Photometric luminaires give E = I(direction) cos(incidence) / d^2, times
+// the transmission along the segment to the light. An area light is
+// integrated over stratified jittered points of its panel:
+// E = sum of L cos(incidence) cos(emission) / d^2 * (area / samples), with
+// L = exitance / pi for a Lambertian panel. The sky sums its directions
+// above the receiver's tangent plane, each weighted by the cosine and by its
+// transmission along the half-line.
 #include "lighting.h"
 
+#include <algorithm>
 #include <cmath>
 
 namespace example {
 namespace {
 
 constexpr float kPi = 3.14159265f;
-constexpr int kAreaSamplesPerSide = 3;
 
 // Light arriving from a point at toLight (receiver to light) with
 // intensity-weighted colour: the cosine law and the inverse square, then
@@ -37,22 +37,9 @@ Vec3 GatherGeneral(const SceneLight& light, const Receiver& receiver, uint64_t& 
     Vec3 toLight = block->position - receiver.point;
     Vec3 outward = Normalized(-toLight);  // the direction the light leaves in
     float direction[3] = {outward.x, outward.y, outward.z};
-    // The distribution's candela, scaled by the file's multiplier; the
-    // light's energy is its colour.
-    float candela = VekLight_GetGeneralLightEnergy(block, direction) * block->data->candelaMultiplier;
+    // The distribution's candela times the multipliers; the energy is the colour.
+    float candela = VekLight_GetGeneralLightEnergy(block, direction) * light.multiplier;
     return FromPoint(receiver, toLight, block->energy * candela, nullptr, light.cacheRow, rays);
-}
-
-Vec3 GatherSpot(const SceneLight& light, const Receiver& receiver, uint64_t& rays)
-{
-    const _VekSpotLight* block = static_cast<const _VekSpotLight*>(light.record->parameters);
-    Vec3 toLight = block->position - receiver.point;
-    float cosine = CG::dot(block->direction, Normalized(-toLight));
-    if (cosine < block->cosCutoff) return Vec3(0, 0, 0);
-    // Falloff with cos(angle)^e, e making half the axial intensity at the
-    // half-intensity angle.
-    float falloff = std::pow(std::fmax(cosine, 0.0f), block->falloffExponent);
-    return FromPoint(receiver, toLight, block->energy * falloff, nullptr, light.cacheRow, rays);
 }
 
 // A point of the panel: bilinear over a quadrilateral, or the triangle's
@@ -65,27 +52,15 @@ Vec3 PanelPoint(const VekAreaLight& panel, float s, float t)
     return v[0] + (v[1] - v[0]) * s + (v[2] - v[0]) * t;
 }
 
-// A cheap, well-spread offset in [0, 1) from a point and a sample number,
-// so neighbouring receivers see different jitter instead of banding.
-float Jitter(const Vec3& p, int sample, int axis)
-{
-    uint32_t h = static_cast<uint32_t>(p.x * 7919.0f) * 73856093u ^ static_cast<uint32_t>(p.y * 7919.0f) * 19349663u ^
-                 static_cast<uint32_t>(p.z * 7919.0f) * 83492791u ^ static_cast<uint32_t>(sample * 2 + axis) * 2654435761u;
-    h ^= h >> 15;
-    h *= 0x2c1b3c6du;
-    h ^= h >> 12;
-    return (h & 0xFFFF) / 65536.0f;
-}
-
-Vec3 GatherArea(const SceneLight& light, const Receiver& receiver, uint64_t& rays)
+Vec3 GatherArea(const SceneLight& light, const Receiver& receiver, int perSide, Random& random, uint64_t& rays)
 {
     const VekAreaLight& panel = *static_cast<const VekAreaLight*>(light.record->parameters);
-    const int samples = kAreaSamplesPerSide * kAreaSamplesPerSide;
-    Vec3 radiance = panel.energyDensity * (1.0f / kPi);
+    const int samples = perSide * perSide;
+    Vec3 radiance = panel.energyDensity * (light.multiplier / kPi);
     Vec3 sum(0, 0, 0);
     for (int i = 0; i < samples; ++i) {
-        float s = (i % kAreaSamplesPerSide + Jitter(receiver.point, i, 0)) / kAreaSamplesPerSide;
-        float t = (i / kAreaSamplesPerSide + Jitter(receiver.point, i, 1)) / kAreaSamplesPerSide;
+        float s = (i % perSide + random.Uniform()) / perSide;
+        float t = (i / perSide + random.Uniform()) / perSide;
         Vec3 toLight = PanelPoint(panel, s, t) - receiver.point;
         float emission = -CG::dot(panel.normal, toLight) / Length(toLight);
         if (emission <= 0.0f) continue;  // behind the panel
@@ -94,11 +69,15 @@ Vec3 GatherArea(const SceneLight& light, const Receiver& receiver, uint64_t& ray
     return sum * (panel.area / samples);
 }
 
-Vec3 GatherSky(const SceneLight& light, const Receiver& receiver, int thread, uint64_t& rays)
+Vec3 GatherSky(const SceneLight& light, const Receiver& receiver, const DirectSampling& sampling, Random& random,
+               int thread, uint64_t& rays)
 {
     const _VekSkyLight* sky = static_cast<const _VekSkyLight*>(light.record->parameters);
     Vec3 sum(0, 0, 0);
-    for (int i = 0; i < sky->directionCount; ++i) {
+    const int stride = std::max(sampling.skyStride, 1);
+    int first = sampling.skyFirst >= 0 ? sampling.skyFirst % stride
+                                       : static_cast<int>(random.Next() % static_cast<uint32_t>(stride));
+    for (int i = first; i < sky->directionCount; i += stride) {
         const Vec3& direction = sky->directions[i];
         float cosine = CG::dot(receiver.normal, direction);
         if (cosine <= 0.0f) continue;
@@ -109,18 +88,18 @@ Vec3 GatherSky(const SceneLight& light, const Receiver& receiver, int thread, ui
                                                                        light.cacheRow + i, thread);
         sum += Multiply(sky->directionEnergies[i], transmission) * cosine;
     }
-    return sum;
+    return sum * (light.multiplier * stride);
 }
 
 }  // namespace
 
-Vec3 GatherLight(const SceneLight& light, const Receiver& receiver, int thread, uint64_t& rays)
+Vec3 GatherLight(const SceneLight& light, const Receiver& receiver, const DirectSampling& sampling, Random& random,
+                 int thread, uint64_t& rays)
 {
     switch (light.record->type) {
     case VEK_LIGHT_GENERAL: return GatherGeneral(light, receiver, rays);
-    case VEK_LIGHT_SPOT: return GatherSpot(light, receiver, rays);
-    case VEK_LIGHT_AREA: return GatherArea(light, receiver, rays);
-    case VEK_LIGHT_SKY: return GatherSky(light, receiver, thread, rays);
+    case VEK_LIGHT_AREA: return GatherArea(light, receiver, sampling.panelSamplesPerSide, random, rays);
+    case VEK_LIGHT_SKY: return GatherSky(light, receiver, sampling, random, thread, rays);
     default: return Vec3(0, 0, 0);  // the scene makes no other kind
     }
 }

@@ -5,6 +5,7 @@
 
 #include <cstdint>
 
+#include "sampling.h"
 #include "scene.h"
 
 namespace example {
@@ -16,10 +17,22 @@ struct Receiver {
     const VekFace* face;  // the face the point lies on (its own shadow rays skip it), or null
 };
 
+// How finely the lights that need sampling are sampled: an area light over
+// panelSamplesPerSide^2 stratified points, the sky over every
+// skyStride-th direction, each counted skyStride times, from skyFirst
+// (random when negative: unbiased, cheaper, noisier; the rays of one pixel
+// give theirs in turn so that together they see every direction).
+struct DirectSampling {
+    int panelSamplesPerSide;
+    int skyStride;
+    int skyFirst = -1;
+};
+
 // Illuminance (RGB; its luminance is in lux) that light gives receiver,
 // shadows included. rays grows by the number of transmission searches cast.
 // Call from a ray thread whose number is thread; the light's billboards must
 // have been turned for it.
-Vec3 GatherLight(const SceneLight& light, const Receiver& receiver, int thread, uint64_t& rays);
+Vec3 GatherLight(const SceneLight& light, const Receiver& receiver, const DirectSampling& sampling, Random& random,
+                 int thread, uint64_t& rays);
 
 }  // namespace example

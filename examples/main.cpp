@@ -1,33 +1,37 @@
-// main.cpp - vek_example, a host program of the VekMain library.
+// main.cpp - vek_example, a lighting calculation built on the VekMain
+// library, and the host program that shows how to drive it.
 //
-// It does what a lighting-simulation host does, in order: start the
-// library; build a scene (maps, attributes, surfaces, a Bezier patch,
-// lights from an IES file and from parameters); hand it to the
-// intersection engine; cast camera and shadow rays from several threads;
-// turn the result into pictures; draw an OpenGL preview through the
-// display family; end the library. Errors of the library arrive as
-// _VekException and end the run with a message.
+// In order: read the scene description (JSON and OBJ/MTL, or an OBJ
+// alone); start the library; build the scene through it (maps, attributes,
+// surfaces, area lights from emitting materials, photometric luminaires
+// from IES files, the sky); hand it to the intersection engine; compute
+// the calculation grids and render the picture from several ray threads;
+// write numbers and pictures; draw an OpenGL preview through the display
+// family; end the library. Errors of the library arrive as _VekException,
+// unusable files as InputError; both end the run with a message.
 #include <algorithm>
-#include <cerrno>
 #include <chrono>
 #include <cstdio>
-#include <cstring>
 #include <filesystem>
 #include <fstream>
+#include <new>
 #include <string>
 #include <thread>
 
-#include <unistd.h>
-
 #include <Vek.h>
+#include <cairo.h>
+#include <fontconfig/fontconfig.h>
 
 #include "camera.h"
 #include "environment.h"
-#include "false_colour.h"
+#include "grid_calculation.h"
+#include "grid_map.h"
+#include "input_error.h"
 #include "options.h"
-#include "png_writer.h"
+#include "picture_files.h"
 #include "preview.h"
 #include "render.h"
+#include "result_files.h"
 #include "scene.h"
 
 namespace fs = std::filesystem;
@@ -35,9 +39,7 @@ using namespace example;
 
 namespace {
 
-constexpr float kFloorSamplesPerMetre = 40.0f;
-
-// Thrown for failures of the host's own (files, folders).
+// Thrown for failures of the host's own (folders, output files).
 struct HostError {
     std::string message;
 };
@@ -52,26 +54,17 @@ public:
     LibrarySession& operator=(const LibrarySession&) = delete;
 };
 
-// The example's own IES file: copied beside the program at build time,
-// else still in the source tree.
-std::string DefaultIesPath()
+// The example's own scene: copied beside the program at build time, else
+// still in the source tree.
+std::string DefaultScenePath()
 {
     std::error_code error;
     fs::path program = fs::read_symlink("/proc/self/exe", error);
     if (!error) {
-        fs::path beside = program.parent_path() / "data" / "downlight.ies";
+        fs::path beside = program.parent_path() / "data" / "room.json";
         if (fs::is_regular_file(beside, error)) return beside.string();
     }
-    return std::string(VEK_EXAMPLE_DATA_DIR) + "/downlight.ies";
-}
-
-void CheckReadableFile(const std::string& path, const char* what)
-{
-    std::FILE* file = std::fopen(path.c_str(), "r");
-    if (!file) throw HostError{std::string("cannot read the ") + what + " '" + path + "': " + std::strerror(errno)};
-    std::fclose(file);
-    std::error_code error;
-    if (!fs::is_regular_file(path, error)) throw HostError{std::string("the ") + what + " '" + path + "' is not a file"};
+    return std::string(VEK_EXAMPLE_DATA_DIR) + "/room.json";
 }
 
 void MakeOutputFolder(const fs::path& folder)
@@ -83,11 +76,10 @@ void MakeOutputFolder(const fs::path& folder)
                         (error ? ": " + error.message() : ": a file of that name is in the way")};
 }
 
-void SavePng(const fs::path& path, const Image& image, const char* what)
+void Written(bool ok, const std::string& why, const fs::path& path, const std::string& what)
 {
-    std::string error;
-    if (!WritePng(path.string(), image, error)) throw HostError{error};
-    std::printf("  %-24s %s\n", path.filename().c_str(), what);
+    if (!ok) throw HostError{why};
+    std::printf("  %-28s %s\n", path.filename().c_str(), what.c_str());
 }
 
 int LineCount(const fs::path& path)
@@ -98,18 +90,20 @@ int LineCount(const fs::path& path)
     return lines;
 }
 
-void PrintSceneFigures(const Scene& scene, const EnvironmentInfo& environment)
+void PrintScene(const Scene& scene, const EnvironmentInfo& environment)
 {
-    std::printf("  %d surfaces made, %d after merging triangle pairs; %d triangles from %d Bezier patch\n",
-                scene.surfacesBeforeMerge, scene.surfacesAfterMerge, scene.bezierTriangles,
-                g_mainStatusTable.bezierSurfaceCount);
-    std::printf("  %d maps, %d attributes, %d lights (the sky in %d directions)\n", g_mainStatusTable.mapCount,
-                g_mainStatusTable.attributeCount, static_cast<int>(scene.lights.size()), scene.lights.back().cacheRows);
-    std::printf("  intersection environment: %d surfaces and %d area light registered,\n"
-                "  scene box (%.2f, %.2f, %.2f) to (%.2f, %.2f, %.2f)\n\n",
-                environment.registeredSurfaces, environment.registeredAreaLights, environment.bounds[0],
-                environment.bounds[2], environment.bounds[4], environment.bounds[1], environment.bounds[3],
-                environment.bounds[5]);
+    const LoadedGeometry& g = scene.geometry;
+    std::printf("  %d faces read; %d surfaces made, %d after merging triangle pairs", g.faces,
+                g.surfacesBeforeMerge, g.surfacesAfterMerge);
+    if (g.skippedFaces) std::printf("; %d degenerate faces skipped", g.skippedFaces);
+    std::printf("\n  %d materials, %d maps; lights:", static_cast<int>(g.materials.size()), g_mainStatusTable.mapCount);
+    for (const SceneLight& light : scene.lights) std::printf(" %s;", light.label.c_str());
+    std::printf("\n  scene box (%.2f, %.2f, %.2f) to (%.2f, %.2f, %.2f) m, %d surfaces and %d area lights registered\n",
+                environment.bounds[0], environment.bounds[2], environment.bounds[4], environment.bounds[1],
+                environment.bounds[3], environment.bounds[5], environment.registeredSurfaces,
+                environment.registeredAreaLights);
+    std::printf("  interreflections: %d light paths per grid point, %d full bounces\n\n", scene.indirect.samples,
+                scene.indirect.bounces);
 }
 
 // The preview draws the library's scene lists, so it runs before End. A
@@ -120,10 +114,12 @@ void WritePreview(const fs::path& output, const Scene& scene, const Options& opt
     std::string message;
     if (!DrawPreview(CameraView(scene.camera, options.width, options.height), options.width, options.height, preview,
                      message)) {
-        std::printf("  %-24s skipped: %s\n", "preview.png", message.c_str());
+        std::printf("  %-28s skipped: %s\n", "preview.png", message.c_str());
         return;
     }
-    SavePng(output / "preview.png", preview, "OpenGL preview drawn by the library");
+    std::string why;
+    Written(WritePng((output / "preview.png").string(), preview, why), why, output / "preview.png",
+            "OpenGL preview drawn by the library");
     if (!message.empty()) std::printf("  note: %s\n", message.c_str());
 }
 
@@ -133,20 +129,25 @@ int Run(const Options& options)
     const int threads = options.threads > 0
                             ? options.threads
                             : std::clamp(static_cast<int>(std::thread::hardware_concurrency()), 1, kMaxThreads);
-    const std::string iesPath = options.iesPath.empty() ? DefaultIesPath() : options.iesPath;
-    CheckReadableFile(iesPath, "IES file");
+    const std::string scenePath = options.scenePath.empty() ? DefaultScenePath() : options.scenePath;
+    SceneDescription description = ReadSceneFile(scenePath);
+    if (!options.iesPath.empty() && description.luminaires.empty())
+        std::fprintf(stderr, "note: --ies has no luminaire to give its file to in %s\n", scenePath.c_str());
+    for (LuminaireDesc& luminaire : description.luminaires)
+        if (!options.iesPath.empty()) luminaire.iesPath = options.iesPath;
+    if (options.samples >= 0) description.indirect.samples = options.samples;
+    if (options.bounces > 0) description.indirect.bounces = options.bounces;
+
     const fs::path output = options.outputDir;
     MakeOutputFolder(output);
     const fs::path logPath = output / "vek.log";
+    std::printf("VekMain example: a lighting calculation of %s\n  picture %dx%d, %d x %d rays per pixel, %d ray thread%s\n\n",
+                scenePath.c_str(), options.width, options.height, options.strata, options.strata, threads,
+                threads == 1 ? "" : "s");
 
-    std::printf("VekMain example: a furnished room lit by a photometric downlight, a spot light,\n"
-                "an area light and the sky\n"
-                "  picture %dx%d, %d ray thread%s, IES file %s\n\n",
-                options.width, options.height, threads, threads == 1 ? "" : "s", iesPath.c_str());
-
-    RenderResult result;
-    IlluminanceSummary floor{};
-    int registered = 0;
+    uint64_t rays = 0;
+    double raySeconds = 0.0;
+    std::vector<GridResult> grids;
     {
         LibrarySession library;
         VekMain_SetLogFilePath(const_cast<char*>(logPath.c_str()));
@@ -154,32 +155,46 @@ int Run(const Options& options)
         g_mainValueTable.threadCount = threads;
 
         std::printf("Scene\n");
-        Scene scene = BuildDefaultScene(iesPath);
+        Scene scene = BuildScene(description);
         EnvironmentInfo environment = PrepareRayEnvironment(scene);
-        registered = environment.registeredSurfaces;
-        PrintSceneFigures(scene, environment);
+        PrintScene(scene, environment);
 
         std::printf("Rays\n");
-        result = RenderScene(scene, RenderSettings{options.width, options.height, threads, kFloorSamplesPerMetre});
+        GridStats gridStats{};
+        grids = CalculateGrids(scene, scenePath, threads, gridStats);
+        RenderResult render = RenderScene(scene, RenderSettings{options.width, options.height, threads, options.strata});
+        rays = gridStats.rays + render.rays;
+        raySeconds = gridStats.seconds + render.seconds;
         VekIntersection_End();
 
-        std::printf("\nPictures and log in %s\n", output.c_str());
-        SavePng(output / "render.png", result.picture, "the lit scene");
-        SavePng(output / "floor_illuminance.png", DrawIlluminanceMap(result.floor, floor),
-                "illuminance on the floor, false colour");
+        std::printf("\nResults in %s\n", output.c_str());
+        std::string why;
+        for (const GridResult& grid : grids) {
+            const std::string stem = FileStem(grid.grid.name);
+            Written(WriteGridCsv((output / (stem + ".csv")).string(), grid, why), why, output / (stem + ".csv"),
+                    grid.grid.name + ": illuminance at every point");
+            Written(WriteGridMap(grid, scene, (output / (stem + ".png")).string(), why), why, output / (stem + ".png"),
+                    grid.grid.name + ": false-colour map");
+        }
+        Written(WriteResultsJson((output / "results.json").string(), scenePath, scene.indirect, grids, why), why,
+                output / "results.json", "every grid's figures and points");
+        Written(WritePng((output / "render.png").string(), render.picture, why), why, output / "render.png",
+                "the lit scene");
+        Written(WritePfm((output / "render.pfm").string(), render.luminance, options.width, options.height, why), why,
+                output / "render.pfm", "the lit scene in cd/m2 (HDR)");
         WritePreview(output, scene, options);
     }
     int logLines = LineCount(logPath);
-    std::printf("  %-24s the library's log (%d line%s)\n\n", "vek.log", logLines, logLines == 1 ? "" : "s");
+    std::printf("  %-28s the library's log (%d line%s)\n\n", "vek.log", logLines, logLines == 1 ? "" : "s");
 
+    std::printf("Summary                     Emin     Eavg     Emax    U0    (direct + interreflected Eavg)\n");
+    for (const GridResult& g : grids)
+        std::printf("  %-24s %6.0f lx %6.0f lx %6.0f lx  %.2f  (%.0f + %.0f lx)\n", g.grid.name.c_str(),
+                    g.totalFigures.minimum, g.totalFigures.average, g.totalFigures.maximum, g.totalFigures.uniformity,
+                    g.directFigures.average, g.indirectFigures.average);
     double total = std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count();
-    std::printf("Summary\n"
-                "  faces: %d surfaces registered, %zu points lit\n"
-                "  floor: %.0f lx average, %.0f lx minimum, %.0f lx maximum\n"
-                "  rays: %.2f M in %.2f s, %.2f M rays/s on %d thread%s; total run %.1f s\n",
-                registered, result.receivers, floor.average, floor.minimum, floor.maximum, result.rays / 1e6,
-                result.raySeconds, result.rays / 1e6 / std::max(result.raySeconds, 1e-9), threads,
-                threads == 1 ? "" : "s", total);
+    std::printf("  rays: %.1f M in %.2f s, %.1f M rays/s on %d thread%s; total run %.1f s\n", rays / 1e6, raySeconds,
+                rays / 1e6 / std::max(raySeconds, 1e-9), threads, threads == 1 ? "" : "s", total);
     return 0;
 }
 
@@ -199,15 +214,30 @@ int main(int argc, char** argv)
         return 0;
     }
 
+    // cairo and fontconfig keep font caches for the life of the process;
+    // released at the end, so that a leak checker sees a clean exit.
+    struct FontCaches {
+        ~FontCaches()
+        {
+            cairo_debug_reset_static_data();
+            FcFini();
+        }
+    } fontCaches;
     try {
         return Run(options);
     } catch (const _VekException& e) {
+        std::fflush(stdout);  // the report follows what was printed so far
         std::fprintf(stderr, "%s: the library reported %s in %s\n", program,
                      e.code >= 0 && e.code < VEK_ERROR_COUNT ? g_errorStringTable[e.code] : "an unknown error", e.text);
-    } catch (const SceneError& e) {
-        std::fprintf(stderr, "%s: %s\n", program, e.what());
+    } catch (const InputError& e) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s\n", e.what());
     } catch (const HostError& e) {
+        std::fflush(stdout);
         std::fprintf(stderr, "%s: %s\n", program, e.message.c_str());
+    } catch (const std::bad_alloc&) {
+        std::fflush(stdout);
+        std::fprintf(stderr, "%s: out of memory; try a smaller --size or --aa\n", program);
     }
     return 1;
 }

@@ -1,10 +1,14 @@
-// options.cpp - parsing of the command line. Every option takes its value
-// either as the next argument ("--size 800x600") or after an equals sign
-// ("--size=800x600").
+// options.cpp - parsing of the command line. Every option but --help takes
+// its value either as the next argument ("--size 800x600") or after an
+// equals sign ("--size=800x600"). A next argument that looks like an option
+// is not taken as a value: "--ies --output D" says that --ies has no value
+// rather than reading a file named "--output".
 #include "options.h"
 
 #include <cerrno>
 #include <cstdlib>
+
+#include "scene_file.h"
 
 namespace example {
 namespace {
@@ -30,6 +34,33 @@ bool ParseSize(const std::string& text, int& width, int& height)
            ParseInt(text.substr(x + 1), kMinImageSize, kMaxImageSize, height);
 }
 
+// "--name" or "-n", but not a negative number.
+bool LooksLikeOption(const std::string& text)
+{
+    return text.size() >= 2 && text[0] == '-' && !(std::isdigit(static_cast<unsigned char>(text[1])) || text[1] == '.');
+}
+
+struct Known {
+    const char* shortName;
+    const char* longName;
+};
+const Known kOptions[] = {{"-o", "--output"}, {"-s", "--size"}, {"-t", "--threads"}, {"", "--scene"},
+                          {"", "--ies"},      {"", "--samples"}, {"", "--bounces"},  {"", "--aa"}};
+
+// The long name of a known option, or empty.
+std::string LongName(const std::string& name)
+{
+    for (const Known& k : kOptions)
+        if (name == k.longName || (*k.shortName && name == k.shortName)) return k.longName;
+    return {};
+}
+
+bool Fail(std::string& error, const std::string& message)
+{
+    error = message;
+    return false;
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
@@ -50,43 +81,38 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
             value = argument.substr(equals + 1);
             hasValue = true;
         }
-        bool known = name == "-o" || name == "--output" || name == "-s" || name == "--size" || name == "-t" ||
-                     name == "--threads" || name == "--ies";
-        if (!known) {
-            error = "unknown option '" + argument + "'";
-            return false;
-        }
+        const std::string option = LongName(name);
+        if (option.empty()) return Fail(error, "unknown option '" + argument + "'");
         if (!hasValue) {
-            if (i + 1 >= argc) {
-                error = "option '" + name + "' needs a value";
-                return false;
-            }
+            if (i + 1 >= argc) return Fail(error, "option '" + name + "' needs a value");
+            if (LooksLikeOption(argv[i + 1]))
+                return Fail(error, "option '" + name + "' needs a value, but is followed by the option '" +
+                                       std::string(argv[i + 1]) + "'");
             value = argv[++i];
         }
 
-        if (name == "-o" || name == "--output") {
-            if (value.empty()) {
-                error = "the output folder may not be empty";
-                return false;
-            }
+        if (option == "--output") {
+            if (value.empty()) return Fail(error, "the output folder may not be empty");
             options.outputDir = value;
-        } else if (name == "-s" || name == "--size") {
-            if (!ParseSize(value, options.width, options.height)) {
-                error = "bad image size '" + value + "': expected WIDTHxHEIGHT, each " +
-                        std::to_string(kMinImageSize) + " to " + std::to_string(kMaxImageSize);
-                return false;
-            }
-        } else if (name == "-t" || name == "--threads") {
-            if (!ParseInt(value, 1, kMaxThreads, options.threads)) {
-                error = "bad thread count '" + value + "': expected 1 to " + std::to_string(kMaxThreads);
-                return false;
-            }
+        } else if (option == "--size") {
+            if (!ParseSize(value, options.width, options.height))
+                return Fail(error, "bad image size '" + value + "': expected WIDTHxHEIGHT, each " +
+                                       std::to_string(kMinImageSize) + " to " + std::to_string(kMaxImageSize));
+        } else if (option == "--threads") {
+            if (!ParseInt(value, 1, kMaxThreads, options.threads))
+                return Fail(error, "bad thread count '" + value + "': expected 1 to " + std::to_string(kMaxThreads));
+        } else if (option == "--aa") {
+            if (!ParseInt(value, 1, kMaxStrata, options.strata))
+                return Fail(error, "bad --aa '" + value + "': expected 1 to " + std::to_string(kMaxStrata));
+        } else if (option == "--samples") {
+            if (!ParseInt(value, 0, kMaxIndirectSamples, options.samples))
+                return Fail(error, "bad --samples '" + value + "': expected 0 to " + std::to_string(kMaxIndirectSamples));
+        } else if (option == "--bounces") {
+            if (!ParseInt(value, 1, kMaxBounces, options.bounces))
+                return Fail(error, "bad --bounces '" + value + "': expected 1 to " + std::to_string(kMaxBounces));
         } else {
-            if (value.empty()) {
-                error = "the IES file name may not be empty";
-                return false;
-            }
-            options.iesPath = value;
+            if (value.empty()) return Fail(error, "the file name of " + option + " may not be empty");
+            (option == "--scene" ? options.scenePath : options.iesPath) = value;
         }
     }
     return true;
@@ -97,21 +123,29 @@ void PrintUsage(std::FILE* out, const char* program)
     std::fprintf(out,
                  "Usage: %s [options]\n"
                  "\n"
-                 "Builds a furnished room lit by a photometric downlight, a spot light, an\n"
-                 "area light and the sky, casts rays into it with the VekMain library and\n"
-                 "writes three pictures: the lit scene, the illuminance on the floor in\n"
-                 "false colour, and an OpenGL preview drawn by the library.\n"
+                 "A lighting calculation with the VekMain library: reads a scene (an OBJ file\n"
+                 "with its MTL materials, and a JSON file with luminaires, sky, camera and\n"
+                 "calculation grids), computes the illuminance on each grid, direct and\n"
+                 "interreflected, with Emin, Eavg, Emax and U0, and renders the lit scene.\n"
+                 "Writes, into the output folder: results.json and one CSV and one\n"
+                 "false-colour map per grid, render.png and render.pfm (luminance, cd/m2),\n"
+                 "preview.png (drawn by the library's OpenGL display) and vek.log.\n"
                  "\n"
                  "Options:\n"
-                 "  -o, --output DIR      folder for the pictures and the library's log\n"
-                 "                        (default: vek-example-output)\n"
+                 "      --scene FILE      scene description (.json) or an OBJ file alone\n"
+                 "                        (default: the example's room, data/room.json)\n"
+                 "  -o, --output DIR      folder for the results (default: vek-example-output)\n"
                  "  -s, --size WxH        size of the rendered picture and the preview\n"
                  "                        (default: 640x480; %d to %d each)\n"
+                 "      --aa N            N x N rays per pixel, stratified (default: 2; 1 to %d)\n"
                  "  -t, --threads N       ray threads (default: one per processor; 1 to %d)\n"
-                 "      --ies FILE        light the room with this IES LM-63-1991 file\n"
-                 "                        instead of the example's own downlight\n"
+                 "      --ies FILE        give every luminaire this IES file (any edition)\n"
+                 "      --samples N       light paths per grid point for interreflections\n"
+                 "                        (default: the scene file's, else 256; 0: direct only)\n"
+                 "      --bounces N       bounces followed in full before Russian roulette\n"
+                 "                        (default: the scene file's, else 4; 1 to %d)\n"
                  "  -h, --help            show this help and exit\n",
-                 program, kMinImageSize, kMaxImageSize, kMaxThreads);
+                 program, kMinImageSize, kMaxImageSize, kMaxStrata, kMaxThreads, kMaxBounces);
 }
 
 }  // namespace example

@@ -62,7 +62,10 @@ public:
         eglMakeCurrent(display_, EGL_NO_SURFACE, EGL_NO_SURFACE, EGL_NO_CONTEXT);
         if (context_ != EGL_NO_CONTEXT) eglDestroyContext(display_, context_);
         if (surface_ != EGL_NO_SURFACE) eglDestroySurface(display_, surface_);
-        eglTerminate(display_);
+        // The display itself stays initialised, as the display tests keep
+        // theirs: Mesa's eglTerminate unloads its driver and leaves a block
+        // behind that a leak checker reports; the process ends soon anyway.
+        eglReleaseThread();
     }
 
 private:

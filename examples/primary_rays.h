@@ -25,9 +25,9 @@ struct PixelTrace {
     Vec3 emitted;  // cd/m2 reaching the camera directly
 };
 
-// Follows the camera ray through pixel (x, y) with the library's hit query,
-// passing through transparent surfaces and the see-through parts of
-// transparency maps. rays grows by the hit queries cast.
-PixelTrace TracePixel(const CameraView& view, const Scene& scene, int x, int y, uint64_t& rays);
+// Follows the camera ray through picture point (x, y) (pixels) with the
+// library's hit query, passing through transparent surfaces and the
+// see-through parts of transparency maps. rays grows by the hit queries cast.
+PixelTrace TracePixel(const CameraView& view, const Scene& scene, float x, float y, uint64_t& rays);
 
 }  // namespace example

@@ -7,12 +7,9 @@
 #include <atomic>
 #include <chrono>
 #include <condition_variable>
-#include <cstdio>
 #include <mutex>
 #include <thread>
 #include <vector>
-
-#include <unistd.h>
 
 #include <VekMain.h>
 
@@ -20,19 +17,12 @@ namespace example {
 namespace {
 
 constexpr size_t kChunk = 64;  // items per hand-out: a fraction of an image row
-constexpr auto kProgressInterval = std::chrono::milliseconds(250);
-
-void PrintProgress(const char* label, size_t done, size_t count)
-{
-    std::printf("\r  %-28s %3d%%", label, count ? static_cast<int>(100 * done / count) : 100);
-    std::fflush(stdout);
-}
+constexpr auto kProgressInterval = std::chrono::milliseconds(100);
 
 }  // namespace
 
-PassStats RunRayPass(const char* label, int threads, size_t count, const RayWork& work)
+uint64_t RunRayPass(int threads, size_t count, const RayWork& work, const Progress::Span& progress)
 {
-    auto start = std::chrono::steady_clock::now();
     std::atomic<size_t> next{0}, finished{0};
     std::vector<uint64_t> rays(threads, 0);
     std::mutex mutex;
@@ -53,21 +43,17 @@ PassStats RunRayPass(const char* label, int threads, size_t count, const RayWork
             std::lock_guard<std::mutex> lock(mutex);
             if (--running == 0) allDone.notify_one();
         });
-
-    // Progress on a terminal only; a log gets the final line alone.
-    bool terminal = isatty(STDOUT_FILENO);
     {
         std::unique_lock<std::mutex> lock(mutex);
         while (!allDone.wait_for(lock, kProgressInterval, [&] { return running == 0; }))
-            if (terminal) PrintProgress(label, finished.load(), count);
+            progress.Set(count ? static_cast<double>(finished.load()) / count : 1.0);
     }
     for (std::thread& worker : workers) worker.join();
+    progress.Set(1.0);
 
-    PassStats stats{std::chrono::duration<double>(std::chrono::steady_clock::now() - start).count(), 0};
-    for (uint64_t r : rays) stats.rays += r;
-    if (terminal) std::printf("\r");
-    std::printf("  %-28s %6.2f s  %7.2f M rays\n", label, stats.seconds, stats.rays / 1e6);
-    return stats;
+    uint64_t total = 0;
+    for (uint64_t r : rays) total += r;
+    return total;
 }
 
 }  // namespace example

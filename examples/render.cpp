@@ -1,50 +1,40 @@
-// render.cpp - the passes of a render, in order:
-//   1. camera rays: every pixel's layers become receivers;
-//   2. the floor grid's points become receivers too;
-//   3. for each light: turn the shadow billboards toward it (no ray runs
-//      then), and gather its light at every receiver on all ray threads;
-//   4. compose each pixel from its layers' albedo and illuminance, and map
-//      the luminances to 8-bit sRGB.
+// render.cpp - the picture, a band of rows at a time (so that the gathers
+// of a band fit in memory):
+//   1. camera rays, strata x strata per pixel at jittered points of their
+//      cells: each surface seen becomes a gather whose light the surface
+//      reflects toward the camera (albedo / pi); one of the pixel's rays,
+//      picked at random, sends a light path from each surface it sees for
+//      the interreflected irradiance there; light seen directly (sky,
+//      panels) goes straight into the pixel;
+//   2. the light passes give every gather its light;
+//   3. once all bands are done, the interreflected irradiance is smoothed
+//      over each surface (indirect_filter.h), reflected toward the camera,
+//      and the luminances are tone-mapped.
 #include "render.h"
 
 #include <algorithm>
 #include <cmath>
 
 #include "camera.h"
+#include "indirect_filter.h"
+#include "light_passes.h"
+#include "light_paths.h"
 #include "primary_rays.h"
 #include "ray_pass.h"
 
 namespace example {
 namespace {
 
-// A constant stand-in for light reflected between the room's surfaces, so
-// that shadows are not black in the picture. The floor map shows direct
-// light only.
-constexpr float kAmbientLux = 25.0f;
 constexpr float kPi = 3.14159265f;
-
-void TurnBillboardsFor(const SceneLight& light)
-{
-    if (light.turnTowardPoint)
-        VekIntersection_RotateToFrontPointShadowBillboards(light.turnTarget);
-    else
-        VekIntersection_RotateToFrontDirectionShadowBillboards(light.turnTarget);
-}
-
-FloorIlluminance FloorGrid(const FloorArea& area, float samplesPerMetre, std::vector<Receiver>& receivers)
-{
-    FloorIlluminance floor{area, 0, 0, {}};
-    floor.columns = std::max(1, static_cast<int>(std::lround((area.xMax - area.xMin) * samplesPerMetre)));
-    floor.rows = std::max(1, static_cast<int>(std::lround((area.yMax - area.yMin) * samplesPerMetre)));
-    float dx = (area.xMax - area.xMin) / floor.columns, dy = (area.yMax - area.yMin) / floor.rows;
-    for (int row = 0; row < floor.rows; ++row)
-        for (int column = 0; column < floor.columns; ++column) {
-            // Cell centres, 2 mm above the floor so that the floor itself never shades them.
-            Vec3 point(area.xMin + (column + 0.5f) * dx, area.yMin + (row + 0.5f) * dy, 0.002f);
-            receivers.push_back(Receiver{point, Vec3(0, 0, 1), nullptr});
-        }
-    return floor;
-}
+constexpr size_t kMaxGathersPerBand = size_t(1) << 21;
+constexpr size_t kGathersPerRay = 8;      // a guess for sizing bands: layers and bounces
+constexpr double kCameraShare = 0.15;     // of a band's time, for progress
+constexpr double kFilterShare = 0.05;     // of the whole, for progress
+constexpr int kFilterRadius = 6;          // pixels: a 13 x 13 window
+constexpr uint64_t kSeed = 0x2545f4914f6cdd1dull;
+// Camera hits a little finer than path bounces, which are averaged more;
+// both coarse, as every pixel averages several rays.
+const DirectSampling kSamplings[2] = {{1, 8}, {1, 32}};
 
 // Luminance (cd/m2) to display values: the exposure maps the picture's
 // logarithmic mean luminance to a middle grey (so a bright window does not
@@ -76,60 +66,81 @@ Image ToneMap(const std::vector<Vec3>& luminance, int width, int height)
 
 RenderResult RenderScene(const Scene& scene, const RenderSettings& settings)
 {
-    RenderResult result{Image(0, 0), {}, 0, 0.0, 0};
-    const size_t pixels = static_cast<size_t>(settings.width) * settings.height;
+    const int width = settings.width, height = settings.height, n = settings.strata;
+    const size_t pixels = static_cast<size_t>(width) * height;
+    const float perRay = 1.0f / (n * n);
+    const bool indirect = scene.indirect.samples > 0;
+    // The rays of a pixel share the sky's directions out among themselves.
+    const int skyStride = std::max(kSamplings[0].skyStride, n * n), skyStep = std::max(skyStride / (n * n), 1);
+    CameraView view(scene.camera, width, height);
 
-    // 1. Camera rays.
-    CameraView view(scene.camera, settings.width, settings.height);
-    std::vector<PixelTrace> traces(pixels);
-    PassStats camera = RunRayPass("camera rays", settings.threads, pixels, [&](int, size_t begin, size_t end) {
-        uint64_t rays = 0;
-        for (size_t i = begin; i < end; ++i)
-            traces[i] = TracePixel(view, scene, static_cast<int>(i % settings.width),
-                                   static_cast<int>(i / settings.width), rays);
-        return rays;
-    });
-    result.rays += camera.rays;
-    result.raySeconds += camera.seconds;
+    RenderResult result{std::vector<Vec3>(pixels, Vec3(0, 0, 0)), Image(), 0, 0.0};
+    // Results: direct light per pixel, then interreflected irradiance per
+    // pixel and layer; the layers' points and what they reflect.
+    std::vector<Vec3> totals(pixels * (1 + kMaxLayers), Vec3(0, 0, 0));
+    std::vector<SeenPoint> seen(pixels * kMaxLayers, SeenPoint{Vec3(0, 0, 0), Vec3(0, 0, 0), Vec3(0, 0, 0)});
+    std::vector<Vec3> reflects(pixels * kMaxLayers, Vec3(0, 0, 0));
+    const int bandRows = static_cast<int>(
+        std::clamp<size_t>(kMaxGathersPerBand / (static_cast<size_t>(width) * n * n * kGathersPerRay), 1, height));
+    const int bands = (height + bandRows - 1) / bandRows;
+    Progress progress("picture " + std::to_string(width) + "x" + std::to_string(height) + ", " +
+                      std::to_string(n * n) + " rays/pixel");
 
-    // 2. Receivers: the pixels' layers, then the floor grid.
-    std::vector<Receiver> receivers;
-    for (const PixelTrace& trace : traces)
-        for (int k = 0; k < trace.layerCount; ++k) receivers.push_back(trace.layers[k].receiver);
-    const size_t firstFloorReceiver = receivers.size();
-    result.floor = FloorGrid(scene.floor, settings.floorSamplesPerMetre, receivers);
-    result.receivers = receivers.size();
+    for (int band = 0; band < bands; ++band) {
+        const size_t first = static_cast<size_t>(band) * bandRows * width;
+        const size_t last = std::min(pixels, first + static_cast<size_t>(bandRows) * width);
+        const double begin = (1 - kFilterShare) * band / bands, size = (1 - kFilterShare) / bands;
 
-    // 3. One shadow pass per light.
-    std::vector<Vec3> illuminance(receivers.size(), Vec3(0, 0, 0));
-    for (const SceneLight& light : scene.lights) {
-        TurnBillboardsFor(light);
-        std::string label = "shadows: " + light.label;
-        PassStats pass = RunRayPass(label.c_str(), settings.threads, receivers.size(),
-                                    [&](int thread, size_t begin, size_t end) {
-                                        uint64_t rays = 0;
-                                        for (size_t i = begin; i < end; ++i)
-                                            illuminance[i] += GatherLight(light, receivers[i], thread, rays);
-                                        return rays;
-                                    });
-        result.rays += pass.rays;
-        result.raySeconds += pass.seconds;
+        // 1. Camera rays.
+        std::vector<std::vector<Gather>> lists(settings.threads);
+        result.rays += RunRayPass(settings.threads, last - first, [&](int thread, size_t from, size_t to) {
+            uint64_t rays = 0;
+            for (size_t i = first + from; i < first + to; ++i) {
+                Random random(kSeed ^ i);
+                const float x = static_cast<float>(i % width), y = static_cast<float>(i / width);
+                const int pathRay = static_cast<int>(random.Next() % static_cast<uint32_t>(n * n));
+                const int skyStart = static_cast<int>(random.Next() % static_cast<uint32_t>(skyStride));
+                for (int s = 0; s < n * n; ++s) {
+                    float u = random.Uniform(), v = random.Uniform();
+                    PixelTrace trace = TracePixel(view, scene, x + (s % n + u) / n, y + (s / n + v) / n, rays);
+                    result.luminance[i] += trace.emitted * perRay;
+                    for (int k = 0; k < trace.layerCount; ++k) {
+                        const Layer& layer = trace.layers[k];
+                        Vec3 reflect = Multiply(layer.weight, layer.albedo) * (1.0f / kPi);
+                        int16_t sky = static_cast<int16_t>((skyStart + s * skyStep) % skyStride);
+                        lists[thread].push_back(
+                            Gather{layer.receiver, reflect * perRay, static_cast<uint32_t>(i), 0, sky, random.Next()});
+                        if (!indirect || s != pathRay) continue;
+                        size_t slot = k * pixels + i;
+                        seen[slot] = SeenPoint{layer.receiver.point, layer.receiver.normal, Vec3(0, 0, 0)};
+                        reflects[slot] = reflect;
+                        TraceLightPath(layer.receiver, Vec3(1, 1, 1), static_cast<uint32_t>(pixels + slot), 1,
+                                       scene.indirect.bounces, random, lists[thread], rays);
+                    }
+                }
+            }
+            return rays;
+        }, Progress::Span{&progress, begin, size * kCameraShare});
+        std::vector<Gather> gathers;
+        for (auto& list : lists) gathers.insert(gathers.end(), list.begin(), list.end());
+
+        // 2. Light.
+        result.rays += RunLightPasses(scene, gathers, kSamplings, settings.threads, totals,
+                                      Progress::Span{&progress, begin + size * kCameraShare, size * (1 - kCameraShare)});
     }
 
-    // 4. Pixels and floor values.
-    std::vector<Vec3> luminance(pixels);
-    const Vec3 ambient(kAmbientLux, kAmbientLux, kAmbientLux);
-    size_t next = 0;
-    for (size_t i = 0; i < pixels; ++i) {
-        Vec3 l = traces[i].emitted;
-        for (int k = 0; k < traces[i].layerCount; ++k, ++next) {
-            const Layer& layer = traces[i].layers[k];
-            l += Multiply(layer.weight, Multiply(layer.albedo, illuminance[next] + ambient)) * (1.0f / kPi);
-        }
-        luminance[i] = l;
+    // 3. The interreflected light smoothed over each surface, then pixels.
+    for (size_t i = 0; i < pixels; ++i) result.luminance[i] += totals[i];
+    for (int k = 0; k < kMaxLayers && indirect; ++k) {
+        std::vector<SeenPoint> layer(seen.begin() + k * pixels, seen.begin() + (k + 1) * pixels);
+        for (size_t i = 0; i < pixels; ++i) layer[i].irradiance = totals[pixels + k * pixels + i];
+        std::vector<Vec3> smooth =
+            FilterIndirect(layer, width, height, kFilterRadius, settings.threads,
+                           Progress::Span{&progress, 1 - kFilterShare * (kMaxLayers - k) / kMaxLayers, kFilterShare / kMaxLayers});
+        for (size_t i = 0; i < pixels; ++i) result.luminance[i] += Multiply(reflects[k * pixels + i], smooth[i]);
     }
-    result.picture = ToneMap(luminance, settings.width, settings.height);
-    for (size_t i = firstFloorReceiver; i < receivers.size(); ++i) result.floor.lux.push_back(Luminance(illuminance[i]));
+    result.seconds = progress.Finish(result.rays);
+    result.picture = ToneMap(result.luminance, width, height);
     return result;
 }
 

@@ -1,5 +1,6 @@
-// render.h - the lit scene: camera rays, one shadow pass per light, and the
-// picture and floor illuminance made from them.
+// render.h - the lit scene as the camera sees it: several stratified rays
+// per pixel, direct and interreflected light, in luminance (cd/m2) and
+// tone-mapped for the screen.
 #pragma once
 
 #include <cstdint>
@@ -14,27 +15,19 @@ struct RenderSettings {
     int width;
     int height;
     int threads;
-    float floorSamplesPerMetre;  // density of the illuminance grid on the floor
-};
-
-// Illuminance on a grid of points just above the floor, row 0 at yMin.
-struct FloorIlluminance {
-    FloorArea area;
-    int columns;
-    int rows;
-    std::vector<float> lux;  // rows * columns values, row after row
+    int strata;  // rays per pixel: strata x strata, one in each cell, jittered
 };
 
 struct RenderResult {
-    Image picture;
-    FloorIlluminance floor;
-    uint64_t rays;       // hit queries and transmission searches
-    double raySeconds;   // time spent casting them
-    size_t receivers;    // points that gathered light
+    std::vector<Vec3> luminance;  // width * height, row 0 at the top: cd/m2, RGB
+    Image picture;                // the same tone-mapped to 8-bit sRGB
+    uint64_t rays;                // hit queries and transmission searches
+    double seconds;
 };
 
 // Renders the prepared scene. Needs a prepared intersection environment
-// whose thread count is settings.threads.
+// whose thread count is settings.threads. Interreflections are included
+// (one light path per pixel) unless scene.indirect.samples is 0.
 RenderResult RenderScene(const Scene& scene, const RenderSettings& settings);
 
 }  // namespace example

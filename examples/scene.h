@@ -1,16 +1,16 @@
-// scene.h - the example's default scene as the renderer sees it: the
-// camera, the lights with the bookkeeping their shadow passes need, and the
-// floor area whose illuminance is mapped. The geometry itself lives in the
-// library's lists; nothing here duplicates it.
+// scene.h - the scene as the calculation sees it: camera, the lights with
+// the bookkeeping their shadow passes need, the calculation grids and the
+// interreflection settings. The geometry itself lives in the library's
+// lists; nothing here duplicates it.
 #pragma once
 
-#include <stdexcept>
 #include <string>
 #include <vector>
 
 #include <Vek.h>
 
-#include "vector_math.h"
+#include "obj_geometry.h"
+#include "scene_file.h"
 
 namespace example {
 
@@ -23,8 +23,9 @@ struct Camera {
 
 // One light of the scene.
 struct SceneLight {
-    std::string label;      // for progress lines and the summary
+    std::string label;      // for progress lines, plots and the summary
     _VekLight* record;      // the library's record (its type selects the block)
+    float multiplier;       // on its energy: a luminaire's candela multipliers, the sky's scale to its illuminance
     int cacheRow;           // first occluder-cache row its shadow rays use
     int cacheRows;          // rows it uses: one, or one per sky direction
     // Where the shadow copies of billboards turn before this light's shadow
@@ -33,33 +34,27 @@ struct SceneLight {
     Vec3 turnTarget;
 };
 
-// The rectangle of the floor (z = 0) whose illuminance is mapped.
-struct FloorArea {
-    float xMin, yMin, xMax, yMax;
-};
-
 struct Scene {
     Camera camera;
     std::vector<SceneLight> lights;  // in the order of their shadow passes
-    FloorArea floor;
-    Vec3 outsideLuminance;           // cd/m2 seen through the window where no face is hit
-    int occluderCacheRows;           // rows of all lights together
-    int surfacesBeforeMerge;
-    int surfacesAfterMerge;
-    int bezierTriangles;
-    std::string iesPath;
+    Vec3 skyLuminance{0, 0, 0};      // cd/m2 seen where a camera ray leaves the scene
+    int occluderCacheRows = 0;       // rows of all lights together
+    LoadedGeometry geometry;
+    float floorHeight = 0.0f;        // the scene's lowest point: grids' heights count from it
+    std::vector<GridDesc> grids;
+    IndirectDesc indirect;
 };
 
-// Thrown for a scene that cannot be built for a reason of the host's (the
-// library throws _VekException for its own).
-class SceneError : public std::runtime_error {
-public:
-    using std::runtime_error::runtime_error;
-};
+// Builds the described scene through the library: the OBJ's materials,
+// surfaces and area lights, then the luminaires and the sky. Fills in a
+// camera and a work-plane grid when the description has none. Throws
+// InputError for files that cannot be used.
+Scene BuildScene(const SceneDescription& description);
 
-// Builds the furnished room through the library: maps and attributes,
-// surfaces (merged where triangle pairs allow), the Bezier chair and the
-// four lights, the downlight read from iesPath.
-Scene BuildDefaultScene(const std::string& iesPath);
+// Defaults for a scene file that gives no grid: a work plane this high
+// over the scene's plan box, less a border band of at most this width
+// (less on a small scene, so that half of each side remains).
+constexpr float kDefaultWorkPlaneHeight = 0.75f;  // metres: a desk
+constexpr float kDefaultBorder = 0.5f;            // metres: the band along walls
 
 }  // namespace example

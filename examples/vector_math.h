@@ -11,6 +11,11 @@ namespace example {
 
 using Vec3 = CG::vec3<float>;
 
+// A position in plan (world x, y).
+struct Vec2 {
+    float x, y;
+};
+
 inline float Length(const Vec3& v) { return std::sqrt(CG::dot(v, v)); }
 
 // v scaled to unit length; a zero vector stays zero.

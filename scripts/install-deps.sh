@@ -9,6 +9,9 @@ packages=(
   libgl1-mesa-dev libglu1-mesa-dev libegl-dev libegl1-mesa-dev libgl1-mesa-dri
   libz-mingw-w64
   libegl-mesa0  # Mesa's EGL: the display tests' surfaceless software-rendered context
+  # The example: OBJ/MTL scenes, PNG/JPEG textures, JSON scene files,
+  # maps and PNGs drawn by cairo in real type.
+  libtinyobjloader-dev libstb-dev nlohmann-json3-dev libcairo2-dev fonts-dejavu-core
 )
 
 missing=()

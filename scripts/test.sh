@@ -20,12 +20,12 @@ ctest --test-dir build/release --output-on-failure -j"$jobs"
 
 echo "== AddressSanitizer + UndefinedBehaviorSanitizer"
 build build/asan -DCMAKE_BUILD_TYPE=Debug -DVEK_SANITIZE="address;undefined" \
-  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=OFF
+  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=ON
 ASAN_OPTIONS=detect_leaks=1 ctest --test-dir build/asan --output-on-failure -j"$jobs"
 
 echo "== ThreadSanitizer (threaded tests)"
 build build/tsan -DCMAKE_BUILD_TYPE=RelWithDebInfo -DVEK_SANITIZE=thread \
-  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=OFF
+  -DVEK_BUILD_BENCH=OFF -DVEK_BUILD_EXAMPLES=ON
 ctest --test-dir build/tsan --output-on-failure -j"$jobs" -R Threaded
 
 echo "== all tests passed"
