@@ -31,7 +31,7 @@ struct TransmissionQuery {
     float tMax;
     const VekFace* skip;
     const VekFace* skip2;
-    const VekFace** cacheSlot;
+    FaceRecord* cacheSlot;
 };
 
 struct HierarchyKernels {
@@ -45,11 +45,11 @@ struct HierarchyKernels {
 // The kernels for this processor.
 const HierarchyKernels& SelectKernels();
 
-// What a face hit by a shadow ray at point lets through, multiplied into
-// factor; false when it stops the light (an opaque material is then stored
-// in the cache slot, when there is one).
-bool AttenuateByFace(VekFace& face, const CG::vec3<float>& point, CG::vec3<float>& factor,
-                     const VekFace** cacheSlot);
+// What the face of a record hit by a shadow ray at point lets through,
+// multiplied into factor; false when it stops the light (an opaque
+// material's record is then copied into the cache slot, when there is one).
+bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG::vec3<float>& factor,
+                     FaceRecord* cacheSlot);
 
 namespace baseline {
 extern const HierarchyKernels kKernels;

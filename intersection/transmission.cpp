@@ -21,6 +21,7 @@
 #include "intersection/environment.h"
 #include "intersection/face_tests.h"
 #include "intersection/hierarchy_kernels.h"
+#include "intersection/record_test.h"
 #include "intersection/walk.h"
 
 namespace vek {
@@ -33,9 +34,6 @@ constexpr float kByteToUnit = 0.003921568f;
 // The segment of VekIntersection_Search excludes both ends.
 constexpr float kSegmentStart = 1e-5f;
 constexpr float kSegmentEnd = 0.99999f;
-// Occluder-cache rows are padded to whole cache lines (8 pointers), so no two
-// threads write the same line.
-constexpr int32_t kCacheLine = 8;
 
 const CG::vec3<float> kClear(1.0f, 1.0f, 1.0f);
 const CG::vec3<float> kBlocked(0.0f, 0.0f, 0.0f);
@@ -59,6 +57,21 @@ CG::vec3<float> MapFactor(VekSurface& s, const VekAttribute& a, CG::vec3<float> 
     return VekMap_BlendMapColor(a.map2BlendMode, alpha, a.map2BlendRatio, a.transparency, m, 1.0f);
 }
 
+// Whether a cached occluder's record blocks the segment: its face's own
+// test, from the copy (a record that cannot reproduce it tests the face).
+bool RecordBlocks(const FaceRecord& r, const CG::vec3<float>& origin, const CG::vec3<float>& direction, float tMin,
+                  float tMax)
+{
+    if ((r.face & kRecordAxisMask) == kRecordIndirect)
+        return RecordFace(r)->CheckIntersection(origin, direction, tMin, tMax);
+    const FaceRecord* lanes[4] = {&r, &r, &r, &r};
+    FaceLanes<4> f;
+    LoadFaceLanes(lanes, f);
+    FaceHits<4> found;
+    TestFaceLanes(f, RayLanes<4>(origin, direction), tMin, tMax, false, 1u, found);
+    return found.hits != 0;
+}
+
 // A second map the lookup can read: named by the attribute and holding an
 // image. Without one the attribute's transparency stands alone.
 bool HasReadableMap2(const VekAttribute& a)
@@ -78,15 +91,17 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     const int t = static_cast<int>(thread);
     // 1. The ray number.
     NextRayNumber(*grid, t);
-    // 2. The light's cached occluder is tried first. A light without a row
-    //    in the cache (beyond the last reset) searches without one.
-    const VekFace** slot = nullptr;
-    if (light >= 0 && light < grid->occluderCacheLights) {
-        slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
-        if (const VekFace* cached = *slot) {
-            if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
+    // 2. The light's cached occluder is tried first, from the copy of its
+    //    record in the thread's own slot. A light without a row in the
+    //    cache (beyond the last reset) searches without one.
+    FaceRecord* slot = nullptr;
+    if (light >= 0 && light < grid->occluderCacheLights && t < grid->occluderCacheThreads) {
+        slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheLights + light];
+        if (slot->face) {
+            const VekFace* cached = RecordFace(*slot);
+            if (cached != skip && cached != skip2 && RecordBlocks(*slot, origin, direction, tMin, tMax))
                 return kBlocked;
-            *slot = nullptr;
+            slot->face = 0;
         }
     }
     // 3. An origin outside the scene finds nothing in the way.
@@ -99,42 +114,44 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
 
 void ResetCache(long lights, const char* name)
 {
-    VekGrid* grid = CurrentEnvironment().topGrid.get();
+    Environment& env = CurrentEnvironment();
+    VekGrid* grid = env.topGrid.get();
     if (!grid || lights <= 0) return;
-    // 1. Room for more lights: a new cache, rows padded to cache lines.
+    // 1. Room for more lights: a new cache, a row per ray thread.
     if (lights > grid->occluderCacheLights) {
-        uint64_t stride = 0, slots = 0, bytes = 0;
-        const bool fits = lights <= INT32_MAX - kCacheLine &&
-                          CheckedMul((static_cast<uint64_t>(lights) + kCacheLine - 1) / kCacheLine, kCacheLine, stride) &&
-                          CheckedMul(stride, VEK_MAX_THREADS, slots) && CheckedMul(slots, sizeof(const VekFace*), bytes);
+        uint64_t slots = 0, bytes = 0;
+        const bool fits = lights <= INT32_MAX && CheckedMul(static_cast<uint64_t>(lights), env.threadLimit, slots) &&
+                          CheckedMul(slots, sizeof(FaceRecord), bytes);
         if (!fits) Fail(VEK_ERROR_MEMORY, name);
         try {
-            grid->occluderCache.assign(slots, nullptr);
+            grid->occluderCache.assign(slots, FaceRecord{});
         } catch (const std::bad_alloc&) {
             Fail(VEK_ERROR_MEMORY, name);
         }
         grid->occluderCacheLights = static_cast<int32_t>(lights);
-        grid->occluderCacheStride = static_cast<int32_t>(stride);
+        grid->occluderCacheThreads = env.threadLimit;
         return;
     }
     // 2. Otherwise the rows of lights 0 .. lights - 1 are forgotten.
-    for (int thread = 0; thread < VEK_MAX_THREADS; ++thread) {
-        const VekFace** row = &grid->occluderCache[static_cast<size_t>(thread) * grid->occluderCacheStride];
-        std::fill(row, row + lights, nullptr);
+    for (int thread = 0; thread < grid->occluderCacheThreads; ++thread) {
+        FaceRecord* row = &grid->occluderCache[static_cast<size_t>(thread) * grid->occluderCacheLights];
+        for (long light = 0; light < lights; ++light) row[light].face = 0;
     }
 }
 
 }  // namespace
 
-bool AttenuateByFace(VekFace& f, const CG::vec3<float>& point, CG::vec3<float>& factor, const VekFace** cacheSlot)
+bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG::vec3<float>& factor,
+                     FaceRecord* cacheSlot)
 {
+    VekFace& f = *RecordFace(record);
     VekSurface& s = static_cast<VekSurface&>(f);
     const VekAttribute* a = s.attribute;
     // 1. Plain transparency; a face without a material is opaque.
     if (!a || !HasReadableMap2(*a)) {
         const CG::vec3<float> tr = a ? a->transparency : kBlocked;
         if (tr.x + tr.y + tr.z < kOpaqueSum) {
-            if (cacheSlot) *cacheSlot = &f;
+            if (cacheSlot) *cacheSlot = record;
             return false;
         }
         factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
