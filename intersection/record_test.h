@@ -56,8 +56,14 @@ template <>
     return __builtin_shufflevector(v, v, 0, 1, 2, 3, 0, 1, 2, 3);
 }
 
-inline unsigned LaneBits(LaneTypes<4>::M m) { return static_cast<unsigned>(_mm_movemask_ps(reinterpret_cast<__m128>(m))); }
-inline unsigned LaneBits(LaneTypes<8>::M m)
+// Everything here that takes or gives eight-lane vectors is always inlined:
+// compiled out of line for the baseline and called from AVX2 code, it would
+// pass them by another convention than its caller's.
+[[gnu::always_inline]] inline unsigned LaneBits(LaneTypes<4>::M m)
+{
+    return static_cast<unsigned>(_mm_movemask_ps(reinterpret_cast<__m128>(m)));
+}
+[[gnu::always_inline]] inline unsigned LaneBits(LaneTypes<8>::M m)
 {
     const LaneTypes<4>::M lo = __builtin_shufflevector(m, m, 0, 1, 2, 3), hi = __builtin_shufflevector(m, m, 4, 5, 6, 7);
     return LaneBits(lo) | LaneBits(hi) << 4;
@@ -78,7 +84,7 @@ struct RayLanes {
     typename LaneTypes<W>::F o[3];
     typename LaneTypes<W>::F d[3];
 
-    RayLanes(const CG::vec3<float>& origin, const CG::vec3<float>& direction)
+    [[gnu::always_inline]] RayLanes(const CG::vec3<float>& origin, const CG::vec3<float>& direction)
     {
         for (int k = 0; k < 3; ++k) {
             o[k] = Splat<W>(origin[k]);
