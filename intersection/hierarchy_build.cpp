@@ -298,22 +298,43 @@ private:
         double bestCost = std::numeric_limits<double>::infinity();
         int bestAxis = -1;
         uint32_t bestCut = 0;
+        uint8_t order[3][kSweptRange];
+        auto halfArea = [](__m128 lo, __m128 hi) {
+            alignas(16) float e[4];
+            _mm_store_ps(e, _mm_sub_ps(hi, lo));
+            return double(e[0]) * e[1] + double(e[1]) * e[2] + double(e[2]) * e[0];
+        };
         for (int k = 0; k < 3; ++k) {
             if (!(range.centres.hi[k] > range.centres.lo[k])) continue;
-            std::sort(first, first + n, [k](const PrimRef& a, const PrimRef& b) { return a.Centre(k) < b.Centre(k); });
-            double rightArea[kSweptRange];
-            Box acc;
-            for (uint32_t i = n - 1; i > 0; --i) {
-                acc.Grow(Box{{first[i].lo[0], first[i].lo[1], first[i].lo[2]}, {first[i].hi[0], first[i].hi[1], first[i].hi[2]}});
-                rightArea[i] = acc.HalfArea();
+            // The faces' places sorted by centre (insertion: at most 32).
+            float key[kSweptRange];
+            uint8_t* o = order[k];
+            for (uint32_t i = 0; i < n; ++i) {
+                const float c = first[i].Centre(k);
+                uint32_t j = i;
+                for (; j > 0 && key[j - 1] > c; --j) {
+                    key[j] = key[j - 1];
+                    o[j] = o[j - 1];
+                }
+                key[j] = c;
+                o[j] = static_cast<uint8_t>(i);
             }
-            acc = Box();
+            double rightArea[kSweptRange];
+            __m128 lo = _mm_set1_ps(std::numeric_limits<float>::infinity()), hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+            for (uint32_t i = n - 1; i > 0; --i) {
+                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
+                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
+                rightArea[i] = halfArea(lo, hi);
+            }
+            lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
+            hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
             for (uint32_t i = 0; i + 1 < n; ++i) {
-                acc.Grow(Box{{first[i].lo[0], first[i].lo[1], first[i].lo[2]}, {first[i].hi[0], first[i].hi[1], first[i].hi[2]}});
+                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
+                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
                 // Only between faces of different centres: a cut among equal
                 // centres could not be found again by comparing centres.
-                if (!(first[i].Centre(k) < first[i + 1].Centre(k))) continue;
-                const double cost = acc.HalfArea() * (i + 1) + rightArea[i + 1] * (n - i - 1);
+                if (!(key[i] < key[i + 1])) continue;
+                const double cost = halfArea(lo, hi) * (i + 1) + rightArea[i + 1] * (n - i - 1);
                 if (cost < bestCost) {
                     bestCost = cost;
                     bestAxis = k;
@@ -322,8 +343,10 @@ private:
             }
         }
         if (bestAxis < 0) return false;
-        if (bestAxis != 2)
-            std::sort(first, first + n, [bestAxis](const PrimRef& a, const PrimRef& b) { return a.Centre(bestAxis) < b.Centre(bestAxis); });
+        // The faces in the chosen order.
+        PrimRef sorted[kSweptRange];
+        for (uint32_t i = 0; i < n; ++i) sorted[i] = first[order[bestAxis][i]];
+        std::copy(sorted, sorted + n, first);
         left = MakeRange(range.begin, range.begin + bestCut);
         right = MakeRange(range.begin + bestCut, range.end);
         return true;
