@@ -12,7 +12,14 @@
 // Rays start inside the room, a third aimed at the torus, whose crowded
 // cells hold nested grids. "answer_hash families" does the same per ray on
 // the crowded scenes of the preparation benchmark (see RunFamilies).
+//
+// "answer_hash --dump FILE sizes..." also writes every answer, ray by ray,
+// and "answer_hash --compare A B" holds two such files against each other:
+// where two builds answer differently it tells exact ties (two faces at the
+// same t, either right) and transmission factors that differ only by the
+// order of their products (at most 1e-6 relative) from real differences.
 #include <algorithm>
+#include <cmath>
 #include <chrono>
 #include <cstdio>
 #include <cstdlib>
@@ -109,6 +116,17 @@ void RunFamilies(int rayCount)
     }
 }
 
+// One answer as the dump keeps it: a hit's face number, t and point, or a
+// search's factor in the point's place.
+struct Answer {
+    int32_t kind;
+    int32_t found;
+    uint32_t face;
+    float t;
+    V3 point;
+};
+std::FILE* g_dump = nullptr;
+
 void Run(long triangles, int rayCount)
 {
     VekMain_End();
@@ -143,6 +161,11 @@ void Run(long triangles, int rayCount)
     Hash hashes[kKinds];
     long hits[kKinds] = {};
     auto addHit = [&](int kind, long found, const HitInfo& h) {
+        if (g_dump) {
+            const Answer a{kind, static_cast<int32_t>(found), found && number.count(h.face) ? number[h.face] : ~0u,
+                           found ? h.t : 0.0f, found ? h.point : V3(0, 0, 0)};
+            std::fwrite(&a, sizeof a, 1, g_dump);
+        }
         hashes[kind].Add(found);
         if (!found) return;
         ++hits[kind];
@@ -176,6 +199,10 @@ void Run(long triangles, int rayCount)
         const V3 target(uni(0, kRoomX), uni(0, kRoomY), uni(0, kRoomZ));
         // A search "hits" when something dims the light.
         auto addFactor = [&](int kind, const V3& factor) {
+            if (g_dump) {
+                const Answer a{kind, 1, ~0u, 0.0f, factor};
+                std::fwrite(&a, sizeof a, 1, g_dump);
+            }
             hashes[kind].Add(factor);
             if (!(factor == V3(1, 1, 1))) ++hits[kind];
         };
@@ -187,10 +214,54 @@ void Run(long triangles, int rayCount)
                     hits[k], rayCount);
 }
 
+// Two dumps ray by ray: per query kind, the answers that differ, and of
+// those the exact ties and the factors that differ only in rounding.
+int Compare(const char* pathA, const char* pathB)
+{
+    std::FILE* a = std::fopen(pathA, "rb");
+    std::FILE* b = std::fopen(pathB, "rb");
+    if (!a || !b) {
+        std::fprintf(stderr, "cannot open %s or %s\n", pathA, pathB);
+        return 1;
+    }
+    const char* names[] = {"RayCast", "RayCast culled", "Pick", "Raytrace", "Raytrace skip", "MultiRaytrace", "Search",
+                           "SearchDirection"};
+    long total[8] = {}, differ[8] = {}, ties[8] = {}, rounding[8] = {};
+    Answer x, y;
+    while (std::fread(&x, sizeof x, 1, a) == 1 && std::fread(&y, sizeof y, 1, b) == 1) {
+        if (x.kind != y.kind || x.kind < 0 || x.kind > 7) {
+            std::fprintf(stderr, "the dumps are not of the same rays\n");
+            return 1;
+        }
+        ++total[x.kind];
+        if (std::memcmp(&x, &y, sizeof x) == 0) continue;
+        ++differ[x.kind];
+        const bool search = x.kind >= 6;
+        if (!search && x.found && y.found && x.t == y.t && x.face != y.face) ++ties[x.kind];
+        if (search) {
+            bool close = true;
+            for (int k = 0; k < 3; ++k)
+                close &= std::fabs(x.point[k] - y.point[k]) <= 1e-6f * std::max(std::fabs(x.point[k]), std::fabs(y.point[k]));
+            rounding[x.kind] += close;
+        }
+    }
+    for (int k = 0; k < 8; ++k)
+        std::printf("  %-16s %9ld answers: %ld differ (%ld exact ties, %ld factors within 1e-6)\n", names[k], total[k],
+                    differ[k], ties[k], rounding[k]);
+    return 0;
+}
+
 }  // namespace
 
 int main(int argc, char** argv)
 {
+    if (argc == 4 && std::strcmp(argv[1], "--compare") == 0) return Compare(argv[2], argv[3]);
+    if (argc > 2 && std::strcmp(argv[1], "--dump") == 0) {
+        g_dump = std::fopen(argv[2], "wb");
+        if (!g_dump) return 1;
+        argv += 2;
+        argc -= 2;
+    }
     VekMain_Initialize();
     if (argc > 1 && std::strcmp(argv[1], "families") == 0) {
         RunFamilies(20000);
@@ -202,5 +273,6 @@ int main(int argc, char** argv)
     if (sizes.empty()) sizes = {20000, 300000, 1000000};
     for (long triangles : sizes) Run(triangles, 200000);
     VekMain_End();
+    if (g_dump) std::fclose(g_dump);
     return 0;
 }

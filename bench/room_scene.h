@@ -60,11 +60,12 @@ inline void Torus(V3 centre, float major, float minor, int rings, int sides)
 }
 
 // Room of 20 x 16 x 6; about half the triangles in the torus, the rest in
-// the room and 40 pieces of furniture.
+// the room and 40 pieces of furniture. The torus is glass unless opaque is
+// asked for (as when a peer that knows no transparency casts the same rays).
 constexpr float kRoomX = 20, kRoomY = 16, kRoomZ = 6;
 const V3 kTorusCentre(10, 8, 1.6f);
 
-inline void BuildRoom(long triangles)
+inline void BuildRoom(long triangles, bool opaque = false)
 {
     float half[3] = {0.5f, 0.5f, 0.5f};
     VekAttribute_SetTransparency(half);
@@ -76,7 +77,7 @@ inline void BuildRoom(long triangles)
     // 1. The torus: rings x sides x 2 = triangles / 2.
     const int sides = std::max(8, static_cast<int>(std::sqrt(triangles / 16.0)));
     const int rings = std::max(8, static_cast<int>(triangles / 4 / sides));
-    VekSurface_SetAttributeName(const_cast<char*>("glass"));
+    VekSurface_SetAttributeName(const_cast<char*>(opaque ? "wood" : "glass"));
     Torus(kTorusCentre, 1.2f, 0.4f, rings, sides);
     VekSurface_SetAttributeName(const_cast<char*>("wood"));
     // 2. The room shell: floor, ceiling, four walls.

@@ -1,9 +1,10 @@
 // platform.h - the few operating-system services the library needs, behind
-// one small interface: thread-local slots, loading a sibling module, and the
-// location of our own shared object. Only platform_posix.cpp implements it;
+// one small interface: thread-local slots, loading a sibling module, the
+// location of our own shared object, and advice on large memory. Only platform_posix.cpp implements it;
 // no other file of the library includes an operating-system header.
 #pragma once
 
+#include <cstddef>
 #include <cstdint>
 
 namespace vek {
@@ -28,6 +29,13 @@ void FreeModule(void* module);
 // Full path of the shared object that holds this library's code, or "" when
 // it cannot be told.
 const char* OwnModulePath();
+
+// Asks the system to back the whole large pages inside [data, data + bytes)
+// with large pages, where it can: structures that rays read at random then
+// miss the address translation caches far less often. Given before the
+// memory is first written, it costs nothing at all. Advice only; nothing
+// changes when it is not taken.
+void AdviseLargePages(const void* data, size_t bytes);
 
 }  // namespace platform
 }  // namespace vek

@@ -6,6 +6,7 @@
 
 #include <dlfcn.h>
 #include <pthread.h>
+#include <sys/mman.h>
 
 #include <climits>
 #include <cstdio>
@@ -81,5 +82,18 @@ __attribute__((destructor)) void DetachResourceModule()
 }
 
 }  // namespace
+
+void AdviseLargePages(const void* data, size_t bytes)
+{
+    // Only whole 2 MiB pages inside the range can be backed by large pages;
+    // below that size the advice has nothing to act on.
+    constexpr uintptr_t kLargePage = uintptr_t(2) << 20;
+    const uintptr_t begin = (reinterpret_cast<uintptr_t>(data) + kLargePage - 1) & ~(kLargePage - 1);
+    const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kLargePage - 1);
+#ifdef MADV_HUGEPAGE
+    if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
 }  // namespace platform
 }  // namespace vek

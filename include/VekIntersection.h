@@ -1,6 +1,7 @@
-// VekIntersection.h - the intersection engine: a uniform voxel grid with
-// nested grids for crowded cells, hit queries and transmission searches from
-// any number of threads at once, and the turning of shadow billboards.
+// VekIntersection.h - the intersection engine: a bounding volume hierarchy
+// for nearest hits and transmission searches, a uniform voxel grid with
+// nested grids for crowded cells for every hit along a ray, queries from any
+// number of threads at once, and the turning of shadow billboards.
 //
 // Order: VekIntersection_Initialize; give every surface and area light its
 // ray marks (VekFace::SetRayNumber, after setting threadCount); register
@@ -13,8 +14,8 @@
 // they find nothing (hit queries 0, searches (1, 1, 1)) and touch nothing;
 // both are host errors. Raytrace, MultiRaytrace and the searches start from
 // the origin's cell: an origin outside the scene boundary finds nothing.
-// Each thread writes only its own ray counter, its own entry of the faces'
-// ray marks and its own row of the occluder cache.
+// Each thread writes only its own ray counter, its own row of the occluder
+// cache and (MultiRaytrace only) its own entry of the faces' ray marks.
 #pragma once
 
 #include "VekFace.h"
@@ -30,15 +31,15 @@ VEK_API void VekIntersection_RegisterSurface(VekSurface* surface);
 // Registers an area light the host has prepared as a face (corners, normal,
 // plane, bounds, ray marks; Type() non-zero). Refused like a surface.
 VEK_API void VekIntersection_RegisterArealight(VekAreaLight* light);
-// Builds the grid over everything registered and publishes the scene
-// boundary (the scene box with a margin) in g_mainStatusTable. Elements whose
-// bounds are not finite or reach beyond 1e28 are left out. Every element's
-// ray marks are cleared. A second call replaces the grid (a reset of the
-// occluder cache must follow). Memory exhaustion reaches the caller as
-// std::bad_alloc.
+// Builds the grid and the hierarchy over everything registered and
+// publishes the scene boundary (the scene box with a margin) in
+// g_mainStatusTable. Elements whose bounds are not finite or reach beyond
+// 1e28 are left out. Every element's ray marks are cleared. A second call
+// replaces both (a reset of the occluder cache must follow). Memory
+// exhaustion reaches the caller as std::bad_alloc.
 VEK_API void VekIntersection_PrepareEnvironment();
-// Releases the billboard copies and the grids; registered surfaces and area
-// lights stay the host's.
+// Releases the billboard copies, the grids and the hierarchy; registered
+// surfaces and area lights stay the host's.
 VEK_API void VekIntersection_End();
 
 // Hit queries: 1 and hit filled when a face was hit, else 0 (hit unchanged).

@@ -13,6 +13,7 @@
 #include "VekLight.h"
 #include "core/report.h"
 #include "core/subsystems.h"
+#include "intersection/hierarchy_kernels.h"
 
 namespace vek {
 namespace {
@@ -71,8 +72,9 @@ bool HasRayMarks(const VekFace* face, const char* name)
 
 void EndEnvironment(Environment& env)
 {
-    // 1. The grids (their nested grids and cell arrays with them).
+    // 1. The grids (their nested grids and cell arrays with them) and the hierarchy.
     env.topGrid.reset();
+    env.hierarchy = Hierarchy();
     env.secondaryGrid.reset();
     // 2. The billboard copies, then both lists.
     env.faces.clear();
@@ -145,8 +147,10 @@ void VekIntersection_RegisterArealight(VekAreaLight* light)
 void VekIntersection_PrepareEnvironment()
 {
     vek::Environment& env = g_environment;
-    // A new preparation replaces the previous grid (and its occluder cache).
+    // A new preparation replaces the previous grid (and its occluder cache)
+    // and hierarchy.
     env.topGrid.reset();
+    env.hierarchy = vek::Hierarchy();
     g_mainStatusTable.sceneMin = CG::vec3<float>(1e38f, 1e38f, 1e38f);
     g_mainStatusTable.sceneMax = CG::vec3<float>(-1e38f, -1e38f, -1e38f);
 
@@ -185,6 +189,10 @@ void VekIntersection_PrepareEnvironment()
     vek::ResolutionRule(sums, static_cast<int64_t>(items.size()), vek::kMaxResolution, res);
     std::unique_ptr<vek::VekGrid> grid(new vek::VekGrid(lo, hi, res));
     grid->Build(items);
+    // 7. The hierarchy over the same face records, for the queries whose
+    //    answer does not depend on the order cells are crossed in.
+    vek::BuildHierarchy(*grid, env.hierarchy);
+    env.kernels = &vek::SelectKernels();
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);
     // 7. Every element's ray marks cleared: the new grid numbers rays from 1

@@ -7,6 +7,7 @@
 
 #include "VekSurface.h"
 #include "intersection/grid.h"
+#include "intersection/hierarchy.h"
 
 namespace vek {
 
@@ -21,6 +22,8 @@ struct Environment {
     std::vector<ShadowBillboard> shadowBillboards;   // registration order
     std::vector<std::unique_ptr<VekSurface>> copies; // the billboard copies the environment owns
     std::unique_ptr<VekGrid> topGrid;                // null until prepared
+    Hierarchy hierarchy;                             // over the top grid's face records
+    const struct HierarchyKernels* kernels = nullptr; // the traversals for this processor
     std::unique_ptr<VekGrid> secondaryGrid;          // never filled; read by GetClocksValues2
     // Ray threads the faces' marks have room for (threadCount when the grid
     // was prepared): a query from a higher thread number finds nothing.

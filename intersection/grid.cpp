@@ -25,6 +25,7 @@
 #include <limits>
 #include <new>
 
+#include "core/platform.h"
 #include "intersection/face_tests.h"
 
 namespace vek {
@@ -298,8 +299,10 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     Compact();
     // 2. Face records, numbered in the order the cells first name them
     //    (nested grids where their cell stands).
+    //    Rays read them at random, so they ask for large pages.
     std::vector<uint32_t> numbers(faces.size(), kEntryNested);
     records.reserve(faces.size());
+    platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
     NumberRecords(faces, numbers);
     // 3. Walk style: fetching ahead pays once the structure is well beyond
     //    what the caches hold, and only costs on smaller ones.

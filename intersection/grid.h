@@ -96,11 +96,13 @@ public:
     CG::vec3<float> boundsMax;
     RayCounter rayCounters[VEK_MAX_THREADS];
     int32_t cullFace = 0;
-    // Last opaque occluder per (thread, light): thread-major rows of
-    // occluderCacheStride slots, so each thread writes only its own lines.
-    std::vector<const VekFace*> occluderCache;
+    // Last opaque occluder per (thread, light), kept as a copy of its face
+    // record (a null face: none), so that trying it again reads only the
+    // thread's own line: thread-major rows of occluderCacheLights slots, for
+    // the ray threads in force at preparation.
+    std::vector<FaceRecord> occluderCache;
     int32_t occluderCacheLights = 0;
-    int32_t occluderCacheStride = 0;
+    int32_t occluderCacheThreads = 0;
     int32_t statistics[6] = {0, 0, 0, 0, 0, 0};  // reported, never counted
 };
 

@@ -1,13 +1,11 @@
 // queries.cpp - the hit queries: the nearest face along a ray (CastRay for
-// Pick and RayCast, TraceRay for Raytrace) and every face along it
-// (TraceAllHits for MultiRaytrace), plus the statistics and cull controls.
+// Pick and RayCast, TraceRay for Raytrace) through the hierarchy, and every
+// face along it (TraceAllHits for MultiRaytrace) through the grid walk,
+// whose order only the grid defines; plus the statistics and cull controls.
 //
-// Each query takes its thread's next ray number and walks the grid with its
-// own visitor; a face whose mark already holds the ray number has been dealt
-// with on this ray and is passed over, so a face lying in many cells and
-// levels is tested once. The nearest-hit visitors pass the best distance so
-// far as the upper bound, so a later test only ever replaces the record with
-// a nearer hit.
+// Every query takes its thread's next ray number. The grid walk marks the
+// faces it deals with, so a face lying in many cells and levels is tested
+// once per ray; the hierarchy holds each face once and needs no marks.
 #include <cmath>
 #include <cstring>
 #include <limits>
@@ -16,6 +14,8 @@
 #include "core/threads.h"
 #include "intersection/environment.h"
 #include "intersection/face_tests.h"
+#include "intersection/hierarchy_kernels.h"
+#include "intersection/record_test.h"
 #include "intersection/walk.h"
 
 namespace vek {
@@ -24,40 +24,13 @@ namespace {
 // Smallest parameter a picking ray accepts.
 constexpr float kPickMin = 1e-10f;
 
-// The prepared top grid, or null when a query from this thread cannot run:
-// no environment, or a thread number beyond the faces' ray marks.
-VekGrid* QueryGrid(int thread)
+// The prepared environment, or null when a query from this thread cannot
+// run: none prepared, or a thread number beyond the faces' ray marks.
+Environment* QueryEnvironment(int thread)
 {
     Environment& env = CurrentEnvironment();
-    if (static_cast<uint32_t>(thread) >= static_cast<uint32_t>(env.threadLimit)) return nullptr;
-    return env.topGrid.get();
-}
-
-// One nearest-hit test with optional culling (the exported culling form of
-// VekFace::CheckIntersection, inlined), with the face's mark: a face whose
-// mark already holds the ray number is dealt with and passed over, every
-// other face is marked.
-//
-// The geometry is tested before the mark is read, which gives the same
-// answer and the same marks as reading it first (the test changes nothing),
-// but a missed face, almost every face, is only written: the walk never
-// waits for a mark to arrive from memory.
-[[gnu::always_inline]] inline void TestNearest(const FaceRecord& r, const RayQuery& q, float tMin, long cull,
-                                               uint32_t ray, int thread, float& best, HitInfo& work)
-{
-    uint32_t& mark = RecordMarks(r)[thread];
-    float t;
-    CG::vec3<float> point;
-    if ((cull && !(CG::dot(RecordNormal(r), q.direction) < 0.0f)) ||
-        !IntersectRecord(r, q.origin, q.direction, tMin, best, t, point) || mark == ray) {
-        mark = ray;
-        return;
-    }
-    mark = ray;
-    work.t = t;
-    work.point = point;
-    work.face = RecordFace(r);
-    best = t;
+    if (static_cast<uint32_t>(thread) >= static_cast<uint32_t>(env.threadLimit) || !env.topGrid) return nullptr;
+    return &env;
 }
 
 // The record a nearest-hit query starts from: no hit, every other byte zero.
@@ -78,62 +51,17 @@ inline bool HitQueryPasses(const FaceRecord& r, const VekFace* skip)
     return (r.face & kRecordAxisMask) == kRecordIndirect && (f->flags & VEK_FACE_BILLBOARD_SHADOW);
 }
 
-// Nearest hit. CastRay (kTrace false) passes over area lights without
-// marking them; TraceRay (kTrace true) may hit area lights and never tests
-// shadow copies of billboards or the skip face. Both stop once the best hit
-// is no farther than the next cell boundary: a nearer hit in a later cell
-// would lie in that cell, and every face is binned in every cell it touches,
-// so the answer is the one a walk to the end of the grid gives.
-template <bool kTrace>
-struct NearestVisitor {
-    // A constructor, not aggregate initialisation, which would clear the
-    // whole visitor (recent faces included) before filling it in.
-    NearestVisitor(const RayQuery& query, float tMinimum, long culling, const VekFace* skipFace, uint32_t rayNumber,
-                   int threadNumber)
-        : q(query), tMin(tMinimum), cull(culling), skip(skipFace), ray(rayNumber), thread(threadNumber),
-          work(EmptyRecord())
-    {
-    }
-
-    const RayQuery& q;
-    float tMin;
-    long cull;
-    const VekFace* skip;
-    uint32_t ray;
-    int thread;
-    HitInfo work;
-    float best = kNoHit;
-    RecentFaces recent;
-
-    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
-    {
-        for (; it != end; ++it) {
-            if (recent.Has(*it)) continue;
-            const FaceRecord& r = records[*it];
-            if (!kTrace && (r.marks & kRecordNotSurface)) continue;
-            if (kTrace && HitQueryPasses(r, skip))
-                RecordMarks(r)[thread] = ray;
-            else
-                TestNearest(r, q, tMin, cull, ray, thread, best, work);
-            recent.Add(*it);
-        }
-        return true;
-    }
-    bool Continue(float tCur) const { return best > tCur; }
-    // Hit queries from scattered origins wait mostly on memory. Cells found
-    // beyond the nearest hit are walked in vain, so not too far ahead.
-    static constexpr int kCellsAhead = 4;
-};
-
 // Every hit, in walk order, up to maxHits records.
 struct AllHitsVisitor {
     AllHitsVisitor(const RayQuery& query, float tMinimum, const VekFace* skipFace, uint32_t rayNumber, int threadNumber,
                    long most, HitInfo* records)
-        : q(query), tMin(tMinimum), skip(skipFace), ray(rayNumber), thread(threadNumber), maxHits(most), hits(records)
+        : q(query), lanes(query.origin, query.direction), tMin(tMinimum), skip(skipFace), ray(rayNumber),
+          thread(threadNumber), maxHits(most), hits(records)
     {
     }
 
     const RayQuery& q;
+    RayLanes<4> lanes;
     float tMin;
     const VekFace* skip;
     uint32_t ray;
@@ -143,28 +71,55 @@ struct AllHitsVisitor {
     long count = 0;
     RecentFaces recent;
 
+    // A cell's faces, four at a time through the record test, then one by
+    // one in list order: a face whose mark holds the ray number was dealt
+    // with (the mark is read only for a hit); every other face is marked.
     bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
     {
-        for (; it != end; ++it) {
-            if (recent.Has(*it)) continue;
-            // The mark is read only for a hit, as in TestNearest.
-            const FaceRecord& r = records[*it];
-            uint32_t& mark = RecordMarks(r)[thread];
-            float t;
-            CG::vec3<float> point;
-            if (!HitQueryPasses(r, skip) &&
-                IntersectRecord(r, q.origin, q.direction, tMin, std::numeric_limits<float>::infinity(), t, point)) {
-                if (mark == ray) continue;
-                // Full: the rest of this cell is passed over, this face unmarked.
-                if (count >= maxHits) return true;
-                HitInfo& h = hits[count++];
-                std::memset(&h, 0, sizeof h);
-                h.t = t;
-                h.point = point;
-                h.face = RecordFace(r);
+        while (it != end) {
+            uint32_t number[4];
+            const FaceRecord* r[4];
+            int n = 0;
+            for (; it != end && n < 4; ++it)
+                if (!recent.Has(*it)) {
+                    number[n] = *it;
+                    r[n++] = &records[*it];
+                }
+            if (n == 0) break;
+            for (int i = n; i < 4; ++i) r[i] = r[n - 1];
+            FaceLanes<4> f;
+            LoadFaceLanes(r, f);
+            FaceHits<4> found;
+            TestFaceLanes(f, lanes, tMin, std::numeric_limits<float>::infinity(), false, (1u << n) - 1, found);
+            for (int i = 0; i < n; ++i) {
+                const FaceRecord& record = *r[i];
+                uint32_t& mark = RecordMarks(record)[thread];
+                float t = 0.0f;
+                CG::vec3<float> point;
+                bool hit = false;
+                if (!HitQueryPasses(record, skip)) {
+                    if (found.indirect >> i & 1) {
+                        hit = IntersectFace(*RecordFace(record), q.origin, q.direction, tMin,
+                                            std::numeric_limits<float>::infinity(), t, point);
+                    } else if (found.hits >> i & 1) {
+                        hit = true;
+                        t = found.t[i];
+                        point = CG::vec3<float>(found.p[0][i], found.p[1][i], found.p[2][i]);
+                    }
+                }
+                if (hit) {
+                    if (mark == ray) continue;
+                    // Full: the rest of this cell is passed over, this face unmarked.
+                    if (count >= maxHits) return true;
+                    HitInfo& h = hits[count++];
+                    std::memset(&h, 0, sizeof h);
+                    h.t = t;
+                    h.point = point;
+                    h.face = RecordFace(record);
+                }
+                mark = ray;
+                recent.Add(number[i]);
             }
-            mark = ray;
-            recent.Add(*it);
         }
         return true;
     }
@@ -173,20 +128,24 @@ struct AllHitsVisitor {
     static constexpr int kCellsAhead = 8;
 };
 
-// CastRay: from anywhere (the ray is clipped to the scene box), surfaces only.
+// CastRay: from anywhere (a ray that misses the scene box finds nothing,
+// as the grid's clipped walk would), surfaces only.
 long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, HitInfo& hit, float tMin, long cull)
 {
     // 1. Thread number and ray number.
     const int thread = CurrentThreadNumber();
-    VekGrid* grid = QueryGrid(thread);
-    if (!grid) return 0;
-    const RayQuery q{origin, direction, kPickMin, kNoHit, grid->records.data()};
-    NearestVisitor<false> visitor(q, tMin, cull, nullptr, NextRayNumber(*grid, thread), thread);
-    // 2.-4. The clipped walk, until no later cell can hold a nearer hit.
-    WalkGrid(*grid, q, true, visitor);
-    // 5. The nearest hit, copied whole.
-    if (!(visitor.best < kNoHit)) return 0;
-    hit = visitor.work;
+    Environment* env = QueryEnvironment(thread);
+    if (!env) return 0;
+    VekGrid& grid = *env->topGrid;
+    NextRayNumber(grid, thread);
+    // 2. The scene box.
+    float clipMin = kPickMin, clipMax = kNoHit;
+    if (!InsideBox(grid, origin) && !ClipToBox(grid, origin, direction, clipMin, clipMax)) return 0;
+    // 3. The nearest hit, copied whole.
+    HitInfo work = EmptyRecord();
+    const NearestQuery q{origin, direction, tMin, cull != 0, nullptr};
+    if (!env->kernels->castRay(env->hierarchy, grid.records.data(), q, work)) return 0;
+    hit = work;
     return 1;
 }
 
@@ -209,19 +168,21 @@ long VekIntersection_Raytrace(const CG::vec3<float>& origin, const CG::vec3<floa
 {
     // 1. Thread number and ray number.
     const int thread = vek::CurrentThreadNumber();
-    vek::VekGrid* grid = vek::QueryGrid(thread);
-    if (!grid) return 0;
-    const uint32_t ray = vek::NextRayNumber(*grid, thread);
-    // 2. A direction that crosses no cell boundary finds nothing.
+    vek::Environment* env = vek::QueryEnvironment(thread);
+    if (!env) return 0;
+    vek::VekGrid& grid = *env->topGrid;
+    vek::NextRayNumber(grid, thread);
+    // 2. A direction that crosses no cell boundary, or an origin outside the
+    //    scene, finds nothing.
     const float tiny = vek::kNoCrossing;
     if (!(std::fabs(direction.x) > tiny || std::fabs(direction.y) > tiny || std::fabs(direction.z) > tiny)) return 0;
-    // 3.-4. The walk from the origin, with its early stop.
-    const vek::RayQuery q{origin, direction, tMin, vek::kNoHit, grid->records.data()};
-    vek::NearestVisitor<true> visitor(q, tMin, cull, skip, ray, thread);
-    vek::WalkGrid(*grid, q, false, visitor);
-    // 5. The nearest hit, copied whole.
-    if (!(visitor.best < vek::kNoHit)) return 0;
-    hit = visitor.work;
+    int32_t cell[3];
+    if (!vek::UnclippedEntryCell(grid, origin, cell)) return 0;
+    // 3. The nearest hit, copied whole.
+    HitInfo work = vek::EmptyRecord();
+    const vek::NearestQuery q{origin, direction, tMin, cull != 0, skip};
+    if (!env->kernels->traceRay(env->hierarchy, grid.records.data(), q, work)) return 0;
+    hit = work;
     return 1;
 }
 
@@ -229,11 +190,12 @@ long VekIntersection_MultiRaytrace(const CG::vec3<float>& origin, const CG::vec3
                                    const VekFace* skip, long maxHits, HitInfo* hits, float tMin)
 {
     const int thread = vek::CurrentThreadNumber();
-    vek::VekGrid* grid = vek::QueryGrid(thread);
-    if (!grid || !hits) return 0;
-    const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit, grid->records.data()};
-    vek::AllHitsVisitor visitor(q, tMin, skip, vek::NextRayNumber(*grid, thread), thread, maxHits, hits);
-    vek::WalkGrid(*grid, q, false, visitor);
+    vek::Environment* env = vek::QueryEnvironment(thread);
+    if (!env || !hits) return 0;
+    vek::VekGrid& grid = *env->topGrid;
+    const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit, grid.records.data()};
+    vek::AllHitsVisitor visitor(q, tMin, skip, vek::NextRayNumber(grid, thread), thread, maxHits, hits);
+    vek::WalkGrid(grid, q, false, visitor);
     return visitor.count;
 }
 

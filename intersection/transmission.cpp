@@ -4,8 +4,9 @@
 //
 // A search first re-tests the face that last stopped a ray of the same light
 // on the same thread (shadow rays come in coherent runs, so this often ends
-// it with one test), then walks the grid like the hit queries, multiplying
-// the factor of every face met once per ray; an opaque face ends it.
+// it with one test), then traverses the hierarchy, multiplying the factor of
+// every face met (each face lies in one leaf, so each counts once); an
+// opaque face ends it.
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -19,6 +20,8 @@
 #include "core/threads.h"
 #include "intersection/environment.h"
 #include "intersection/face_tests.h"
+#include "intersection/hierarchy_kernels.h"
+#include "intersection/record_test.h"
 #include "intersection/walk.h"
 
 namespace vek {
@@ -31,9 +34,6 @@ constexpr float kByteToUnit = 0.003921568f;
 // The segment of VekIntersection_Search excludes both ends.
 constexpr float kSegmentStart = 1e-5f;
 constexpr float kSegmentEnd = 0.99999f;
-// Occluder-cache rows are padded to whole cache lines (8 pointers), so no two
-// threads write the same line.
-constexpr int32_t kCacheLine = 8;
 
 const CG::vec3<float> kClear(1.0f, 1.0f, 1.0f);
 const CG::vec3<float> kBlocked(0.0f, 0.0f, 0.0f);
@@ -57,6 +57,21 @@ CG::vec3<float> MapFactor(VekSurface& s, const VekAttribute& a, CG::vec3<float> 
     return VekMap_BlendMapColor(a.map2BlendMode, alpha, a.map2BlendRatio, a.transparency, m, 1.0f);
 }
 
+// Whether a cached occluder's record blocks the segment: its face's own
+// test, from the copy (a record that cannot reproduce it tests the face).
+bool RecordBlocks(const FaceRecord& r, const CG::vec3<float>& origin, const CG::vec3<float>& direction, float tMin,
+                  float tMax)
+{
+    if ((r.face & kRecordAxisMask) == kRecordIndirect)
+        return RecordFace(r)->CheckIntersection(origin, direction, tMin, tMax);
+    const FaceRecord* lanes[4] = {&r, &r, &r, &r};
+    FaceLanes<4> f;
+    LoadFaceLanes(lanes, f);
+    FaceHits<4> found;
+    TestFaceLanes(f, RayLanes<4>(origin, direction), tMin, tMax, false, 1u, found);
+    return found.hits != 0;
+}
+
 // A second map the lookup can read: named by the attribute and holding an
 // image. Without one the attribute's transparency stands alone.
 bool HasReadableMap2(const VekAttribute& a)
@@ -65,86 +80,6 @@ bool HasReadableMap2(const VekAttribute& a)
     return (a.mapFlags & VEK_MAP_2) && map && map->pixels && map->width > 0 && map->height > 0 &&
            map->components > 0;
 }
-
-struct TransmissionVisitor {
-    // A constructor, not aggregate initialisation, which would clear the
-    // whole visitor (recent faces included) before filling it in.
-    TransmissionVisitor(const RayQuery& query, const VekFace* skipFace, const VekFace* skipFace2, uint32_t rayNumber,
-                        int threadNumber)
-        : q(query), skip(skipFace), skip2(skipFace2), ray(rayNumber), thread(threadNumber)
-    {
-    }
-
-    const RayQuery& q;
-    const VekFace* skip;
-    const VekFace* skip2;
-    uint32_t ray;
-    int thread;
-    const VekFace** cacheSlot = nullptr;  // null when the light has no row in the cache
-    CG::vec3<float> factor = kClear;
-    RecentFaces recent;
-
-    // The factor of a face hit at point; false when it stops the light.
-    bool Attenuate(VekFace& f, const CG::vec3<float>& point)
-    {
-        VekSurface& s = static_cast<VekSurface&>(f);
-        const VekAttribute* a = s.attribute;
-        // 1. Plain transparency; a face without a material is opaque.
-        if (!a || !HasReadableMap2(*a)) {
-            const CG::vec3<float> tr = a ? a->transparency : kBlocked;
-            if (tr.x + tr.y + tr.z < kOpaqueSum) {
-                if (cacheSlot) *cacheSlot = &f;
-                return false;
-            }
-            factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
-            return true;
-        }
-        // 2. The second map; a texel that stops everything is not cached
-        //    (the next ray may meet another texel of the same face).
-        const CG::vec3<float> m = MapFactor(s, *a, point);
-        if (m.x + m.y + m.z < kOpaqueSum) return false;
-        factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
-        return true;
-    }
-
-    bool VisitFaces(const FaceRecord* records, const uint32_t* it, const uint32_t* end)
-    {
-        for (; it != end; ++it) {
-            if (recent.Has(*it)) continue;
-            const FaceRecord& r = records[*it];
-            if (r.marks & kRecordNotSurface) continue;
-            VekFace& f = *RecordFace(r);
-            if (&f == skip || &f == skip2) continue;
-            // A face that casts no shadow is passed over unmarked. The flags
-            // are the face's own, read live (the host may change them at any
-            // time), and with the mark only after the test, which changes
-            // nothing. A missed face, almost every face, waits for neither:
-            // it is marked unless it cast no shadow when the grid was built.
-            uint32_t& mark = RecordMarks(r)[thread];
-            float t;
-            CG::vec3<float> point;
-            if (!IntersectRecord(r, q.origin, q.direction, q.tMin, q.tMax, t, point)) {
-                if (!(r.marks & kRecordNoShadow) || !(f.flags & VEK_FACE_NO_SHADOW)) {
-                    mark = ray;
-                    recent.Add(*it);
-                }
-                continue;
-            }
-            if ((f.flags & VEK_FACE_NO_SHADOW) || mark == ray) continue;
-            if (!Attenuate(f, point)) {
-                factor = kBlocked;
-                return false;
-            }
-            mark = ray;
-            recent.Add(*it);
-        }
-        return true;
-    }
-    bool Continue(float) const { return true; }
-    // Searches gained nothing from fetching ahead even from scattered
-    // origins, and lost in the coherent runs shadow rays usually come in.
-    static constexpr int kCellsAhead = 1;
-};
 
 CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3<float>& direction,
                                    const VekFace* skip, const VekFace* skip2, float tMin, float tMax, long light,
@@ -155,59 +90,81 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     if (!grid || static_cast<unsigned long>(thread) >= static_cast<unsigned long>(env.threadLimit)) return kClear;
     const int t = static_cast<int>(thread);
     // 1. The ray number.
-    const uint32_t ray = NextRayNumber(*grid, t);
-    // 2. The light's cached occluder is tried first. A light without a row
-    //    in the cache (beyond the last reset) searches without one.
-    const VekFace** slot = nullptr;
-    if (light >= 0 && light < grid->occluderCacheLights) {
-        slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheStride + light];
-        if (const VekFace* cached = *slot) {
-            uint32_t& mark = cached->rayNumbers[t];
-            if (mark != ray) {
-                if (cached != skip && cached != skip2 && cached->CheckIntersection(origin, direction, tMin, tMax))
-                    return kBlocked;
-                mark = ray;
-            }
-            *slot = nullptr;
+    NextRayNumber(*grid, t);
+    // 2. The light's cached occluder is tried first, from the copy of its
+    //    record in the thread's own slot. A light without a row in the
+    //    cache (beyond the last reset) searches without one.
+    FaceRecord* slot = nullptr;
+    if (light >= 0 && light < grid->occluderCacheLights && t < grid->occluderCacheThreads) {
+        slot = &grid->occluderCache[static_cast<size_t>(t) * grid->occluderCacheLights + light];
+        if (slot->face) {
+            const VekFace* cached = RecordFace(*slot);
+            if (cached != skip && cached != skip2 && RecordBlocks(*slot, origin, direction, tMin, tMax))
+                return kBlocked;
+            slot->face = 0;
         }
     }
-    // 3.-6. The walk from the origin; the visitor is only made for it, as
-    //    most shadow rays of a coherent run end at the cached occluder.
-    const RayQuery q{origin, direction, tMin, tMax, grid->records.data()};
-    TransmissionVisitor visitor(q, skip, skip2, ray, t);
-    visitor.cacheSlot = slot;
-    WalkGrid(*grid, q, false, visitor);
-    return visitor.factor;
+    // 3. An origin outside the scene finds nothing in the way.
+    int32_t cell[3];
+    if (!UnclippedEntryCell(*grid, origin, cell)) return kClear;
+    // 4.-6. The hierarchy, every face met once.
+    const TransmissionQuery q{origin, direction, tMin, tMax, skip, skip2, slot};
+    return env.kernels->transmission(env.hierarchy, grid->records.data(), q);
 }
 
 void ResetCache(long lights, const char* name)
 {
-    VekGrid* grid = CurrentEnvironment().topGrid.get();
+    Environment& env = CurrentEnvironment();
+    VekGrid* grid = env.topGrid.get();
     if (!grid || lights <= 0) return;
-    // 1. Room for more lights: a new cache, rows padded to cache lines.
+    // 1. Room for more lights: a new cache, a row per ray thread.
     if (lights > grid->occluderCacheLights) {
-        uint64_t stride = 0, slots = 0, bytes = 0;
-        const bool fits = lights <= INT32_MAX - kCacheLine &&
-                          CheckedMul((static_cast<uint64_t>(lights) + kCacheLine - 1) / kCacheLine, kCacheLine, stride) &&
-                          CheckedMul(stride, VEK_MAX_THREADS, slots) && CheckedMul(slots, sizeof(const VekFace*), bytes);
+        uint64_t slots = 0, bytes = 0;
+        const bool fits = lights <= INT32_MAX && CheckedMul(static_cast<uint64_t>(lights), env.threadLimit, slots) &&
+                          CheckedMul(slots, sizeof(FaceRecord), bytes);
         if (!fits) Fail(VEK_ERROR_MEMORY, name);
         try {
-            grid->occluderCache.assign(slots, nullptr);
+            grid->occluderCache.assign(slots, FaceRecord{});
         } catch (const std::bad_alloc&) {
             Fail(VEK_ERROR_MEMORY, name);
         }
         grid->occluderCacheLights = static_cast<int32_t>(lights);
-        grid->occluderCacheStride = static_cast<int32_t>(stride);
+        grid->occluderCacheThreads = env.threadLimit;
         return;
     }
     // 2. Otherwise the rows of lights 0 .. lights - 1 are forgotten.
-    for (int thread = 0; thread < VEK_MAX_THREADS; ++thread) {
-        const VekFace** row = &grid->occluderCache[static_cast<size_t>(thread) * grid->occluderCacheStride];
-        std::fill(row, row + lights, nullptr);
+    for (int thread = 0; thread < grid->occluderCacheThreads; ++thread) {
+        FaceRecord* row = &grid->occluderCache[static_cast<size_t>(thread) * grid->occluderCacheLights];
+        for (long light = 0; light < lights; ++light) row[light].face = 0;
     }
 }
 
 }  // namespace
+
+bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG::vec3<float>& factor,
+                     FaceRecord* cacheSlot)
+{
+    VekFace& f = *RecordFace(record);
+    VekSurface& s = static_cast<VekSurface&>(f);
+    const VekAttribute* a = s.attribute;
+    // 1. Plain transparency; a face without a material is opaque.
+    if (!a || !HasReadableMap2(*a)) {
+        const CG::vec3<float> tr = a ? a->transparency : kBlocked;
+        if (tr.x + tr.y + tr.z < kOpaqueSum) {
+            if (cacheSlot) *cacheSlot = record;
+            return false;
+        }
+        factor = CG::vec3<float>(factor.x * tr.x, factor.y * tr.y, factor.z * tr.z);
+        return true;
+    }
+    // 2. The second map; a texel that stops everything is not cached
+    //    (the next ray may meet another texel of the same face).
+    const CG::vec3<float> m = MapFactor(s, *a, point);
+    if (m.x + m.y + m.z < kOpaqueSum) return false;
+    factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
+    return true;
+}
+
 }  // namespace vek
 
 CG::vec3<float> VekIntersection_Search(const CG::vec3<float>& origin, const CG::vec3<float>& toTarget,

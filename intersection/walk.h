@@ -57,33 +57,6 @@ inline uint32_t NextRayNumber(VekGrid& top, int thread)
     return r;
 }
 
-// The ray-face test on a face record: the face's own test, bit for bit, from
-// the packed copy (the bounds are recomputed from the corners, which the
-// record guarantees equal them); an indirect record tests the face itself.
-[[gnu::always_inline]] inline bool IntersectRecord(const FaceRecord& r, const CG::vec3<float>& origin,
-                                                   const CG::vec3<float>& direction, float tMin, float tMax, float& t,
-                                                   CG::vec3<float>& point)
-{
-    const uintptr_t axis = r.face & kRecordAxisMask;
-    if (axis == kRecordIndirect) return IntersectFace(*RecordFace(r), origin, direction, tMin, tMax, t, point);
-    if (!HitPlane(r.normal, r.planeOffset, origin, direction, tMin, tMax, t, point)) return false;
-    const float uLo = std::min(std::min(r.u[0], r.u[1]), std::min(r.u[2], r.u[3]));
-    const float uHi = std::max(std::max(r.u[0], r.u[1]), std::max(r.u[2], r.u[3]));
-    const float vLo = std::min(std::min(r.v[0], r.v[1]), std::min(r.v[2], r.v[3]));
-    const float vHi = std::max(std::max(r.v[0], r.v[1]), std::max(r.v[2], r.v[3]));
-    return InsideProjected((r.face & kRecordQuad) ? 4 : 3, point[kAxisU[axis]], point[kAxisV[axis]], uLo, uHi, vLo,
-                           vHi, [&](int i, float& cu, float& cv) {
-                               cu = r.u[i];
-                               cv = r.v[i];
-                           });
-}
-
-// The normal culling looks at: a billboard copy's own, as it turns.
-inline const CG::vec3<float>& RecordNormal(const FaceRecord& r)
-{
-    return (r.face & kRecordAxisMask) == kRecordIndirect ? RecordFace(r)->normal : r.normal;
-}
-
 // Faces a query has marked lately, by record number. A face lies in several
 // cells, so a walk often meets one again a few cells later; this answers as
 // the face's mark would (the face counts as dealt with), without a test or
@@ -138,6 +111,21 @@ inline bool InsideBox(const VekGrid& g, const CG::vec3<float>& p)
 {
     return p.x >= g.boundsMin.x && p.x <= g.boundsMax.x && p.y >= g.boundsMin.y && p.y <= g.boundsMax.y &&
            p.z >= g.boundsMin.z && p.z <= g.boundsMax.z;
+}
+
+// The cell an unclipped walk starts in, from its origin; false when the
+// origin lies outside the grid (the walk then meets nothing). Compared as
+// floats first, so no NaN or huge value is converted to an integer. The
+// queries that do not walk the grid ask the same question, so that an
+// origin outside finds nothing whichever structure answers.
+inline bool UnclippedEntryCell(const VekGrid& g, const CG::vec3<float>& p, int32_t cell[3])
+{
+    for (int i = 0; i < 3; ++i) {
+        const float f = (p[i] - g.boundsMin[i]) * g.inverseCellSize[i];
+        if (!(f > -1.0f && f < static_cast<float>(g.resolution[i]))) return false;
+        cell[i] = static_cast<int32_t>(f);
+    }
+    return true;
 }
 
 // The axis of the smallest of three parameters, ties to the lower axis.
@@ -461,16 +449,15 @@ bool WalkGrid(const VekGrid& g, const RayQuery& q, bool clip, Visitor& visitor)
     //    the grid walks nothing. Compared as floats first, so no NaN or huge
     //    value is converted to an integer.
     int32_t cell[3];
-    for (int i = 0; i < 3; ++i) {
-        const float f = (p[i] - g.boundsMin[i]) * g.inverseCellSize[i];
-        const int32_t n = g.resolution[i];
-        if (clip) {
+    if (clip) {
+        for (int i = 0; i < 3; ++i) {
+            const float f = (p[i] - g.boundsMin[i]) * g.inverseCellSize[i];
+            const int32_t n = g.resolution[i];
             if (f != f) return true;
             cell[i] = f < 1.0f ? 0 : (f < static_cast<float>(n) ? static_cast<int32_t>(f) : n - 1);
-        } else {
-            if (!(f > -1.0f && f < static_cast<float>(n))) return true;
-            cell[i] = static_cast<int32_t>(f);
         }
+    } else if (!UnclippedEntryCell(g, p, cell)) {
+        return true;
     }
 
     // 3. Crossings per axis, measured from the origin.

@@ -71,18 +71,28 @@ TEST_F(Queries, MultiRaytraceStopsRecordingAtMaxHits)
     EXPECT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 4.5f), V3(0, 0, -1), nullptr, 8, nullptr, 1e-6f), 0);
 }
 
-TEST_F(Queries, EachQueryTakesTheThreadsNextRayNumberAndMarksTheFacesItMeets)
+TEST_F(Queries, OnlyTheAllHitsWalkMarksFacesAndEveryOtherQuerySeesThemWhateverTheirMarks)
 {
-    HitInfo hit{};
+    HitInfo hits[8];
     const uint32_t before = layers_[0]->rayNumbers[0];
-    VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0);
+    ASSERT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, 8, hits, 1e-6f), 5);
     const uint32_t ray = layers_[0]->rayNumbers[0];
     EXPECT_NE(ray, before);
-    // A face already marked with the next ray number counts as dealt with.
+    // Nearest hits and searches count rays but leave the marks alone, and a
+    // face marked with the ray number a query takes is still met.
+    HitInfo hit{};
     layers_[0]->rayNumbers[0] = ray + 1;
     ASSERT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 1);
-    EXPECT_EQ(hit.face, layers_[1]);
-    EXPECT_EQ(layers_[1]->rayNumbers[0], ray + 1);
+    EXPECT_EQ(hit.face, layers_[0]);
+    layers_[0]->rayNumbers[0] = ray + 3;
+    ASSERT_EQ(VekIntersection_Raytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, hit, 1e-6f, 0), 1);
+    EXPECT_EQ(hit.face, layers_[0]);
+    EXPECT_EQ(VekIntersection_Search(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
+    EXPECT_EQ(layers_[0]->rayNumbers[0], ray + 3);
+    EXPECT_EQ(layers_[1]->rayNumbers[0], ray);
+    // The all-hits walk passes over a face marked with its ray number.
+    layers_[2]->rayNumbers[0] = ray + 4;
+    EXPECT_EQ(VekIntersection_MultiRaytrace(V3(1, 1, 0.5f), V3(0, 0, 1), nullptr, 8, hits, 1e-6f), 4);
     // A thread number beyond threadCount finds nothing and marks nothing.
     VekMain_SetThreadNumber(5);
     EXPECT_EQ(VekIntersection_RayCast(V3(1, 1, 0.5f), V3(0, 0, 1), hit, 1e-6f, 0), 0);

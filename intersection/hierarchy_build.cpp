@@ -1,0 +1,537 @@
+// hierarchy_build.cpp - building the eight-wide hierarchy over the face
+// records: top-down, each node taking the range of faces it covers and
+// splitting it by the binned surface area heuristic, always opening the
+// largest child next, until it has eight children or every child is a leaf
+// of at most four faces.
+//
+// Departures from the textbook: splits are chosen on all three axes at once
+// from one pass over the range; a range whose centres coincide, or a chain
+// that grows too deep, is split evenly instead, so every build ends and no
+// traversal's stack overflows. Box arithmetic that could overflow (areas,
+// bin positions near the float limit) runs in double precision.
+#include <emmintrin.h>
+
+#include <algorithm>
+#include <cassert>
+#include <cmath>
+#include <limits>
+#include <new>
+#include <cstdlib>
+
+#include "core/platform.h"
+#include "intersection/face_tests.h"
+#include "intersection/hierarchy.h"
+
+namespace vek {
+namespace {
+
+// Bins per axis of the split search.
+constexpr int kBins = 32;
+// Ranges of at most this many faces try every split instead of bins.
+constexpr uint32_t kSweptRange = 32;
+// Boxes grow by this share of the largest coordinate magnitude along each
+// axis: the rounding of a hit point (a few units in the last place of the
+// coordinates involved) then never puts it outside the box of its face.
+constexpr double kPadShare = 1.0 / (1 << 19);
+
+struct Box {
+    float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
+                   std::numeric_limits<float>::infinity()};
+    float hi[3] = {-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
+                   -std::numeric_limits<float>::infinity()};
+
+    void Grow(const Box& b)
+    {
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], b.lo[k]);
+            hi[k] = std::max(hi[k], b.hi[k]);
+        }
+    }
+    void Grow(const float p[3])
+    {
+        for (int k = 0; k < 3; ++k) {
+            lo[k] = std::min(lo[k], p[k]);
+            hi[k] = std::max(hi[k], p[k]);
+        }
+    }
+    // Half the surface area, in double: extents near the float limit
+    // would overflow a float product.
+    double HalfArea() const
+    {
+        const double x = double(hi[0]) - lo[0], y = double(hi[1]) - lo[1], z = double(hi[2]) - lo[2];
+        if (!(x >= 0.0)) return 0.0;  // empty
+        return x * y + y * z + z * x;
+    }
+};
+
+// A face as the build sorts it: its box and its record, 32 bytes, moved as
+// a whole when a range is partitioned so that every pass reads its faces in
+// order. Centres are kept doubled (lo + hi), which orders them the same.
+struct PrimRef {
+    float lo[3];
+    uint32_t record;
+    float hi[3];
+    uint32_t unused;
+
+    float Centre(int k) const { return lo[k] + hi[k]; }
+};
+
+struct Range {
+    uint32_t begin, end;
+    Box box;      // of the faces
+    Box centres;  // of their doubled centres
+    uint32_t Count() const { return end - begin; }
+};
+
+bool Finite(const CG::vec3<float>& p) { return std::isfinite(p.x) && std::isfinite(p.y) && std::isfinite(p.z); }
+
+// Coordinates of a face's box are held within this magnitude, so sums of
+// two stay finite; no face the scene places reaches it.
+constexpr float kBoxLimit = 1e30f;
+
+// The box of everything a ray can hit of a face. The face test puts a hit
+// point on the face's plane, inside the corners' projection: so the box
+// of the corners carried along the main axis onto the plane (a warped
+// quadrilateral's plane leaves its corners' box). A record the test
+// reproduces holds all of that itself; any other face adds its stored
+// bounds (a billboard copy's cover every turn) and its corners.
+Box FaceBox(const FaceRecord& r)
+{
+    Box b;
+    const uintptr_t axis = r.face & kRecordAxisMask;
+    const int n = (r.face & kRecordQuad) ? 4 : 3;
+    const VekFace* f = nullptr;
+    int w = static_cast<int>(axis);
+    CG::vec3<float> normal = r.normal;
+    double offset = r.planeOffset;
+    if (axis == kRecordIndirect) {
+        f = RecordFace(r);
+        for (int k = 0; k < 3; ++k) {
+            b.lo[k] = f->boundsMin[k];
+            b.hi[k] = f->boundsMax[k];
+        }
+        for (int i = 0; i < n; ++i)
+            if (Finite(f->vertex[i])) b.Grow(&f->vertex[i].x);
+        w = f->mainAxis;
+        normal = f->normal;
+        offset = f->planeOffset;
+    }
+    if (w >= 0 && w <= 2) {
+        const int u = kAxisU[w], v = kAxisV[w];
+        for (int i = 0; i < n; ++i) {
+            const float cu = f ? f->vertex[i][u] : r.u[i], cv = f ? f->vertex[i][v] : r.v[i];
+            const double onPlane = (offset - double(normal[u]) * cu - double(normal[v]) * cv) / double(normal[w]);
+            if (!(std::fabs(onPlane) < double(kBoxLimit)) || !std::isfinite(cu) || !std::isfinite(cv)) continue;
+            float p[3];
+            p[u] = cu;
+            p[v] = cv;
+            p[w] = static_cast<float>(onPlane);
+            b.Grow(p);
+        }
+    }
+    for (int k = 0; k < 3; ++k) {
+        b.lo[k] = std::max(b.lo[k], -kBoxLimit);
+        b.hi[k] = std::min(b.hi[k], kBoxLimit);
+    }
+    return b;
+}
+
+class Builder {
+public:
+    Builder(const std::vector<FaceRecord>& records, std::vector<HierarchyNode>& nodes) : nodes_(nodes)
+    {
+        prims_.resize(records.size());
+        for (size_t i = 0; i < records.size(); ++i) {
+            const Box b = FaceBox(records[i]);
+            PrimRef& p = prims_[i];
+            for (int k = 0; k < 3; ++k) {
+                p.lo[k] = b.lo[k];
+                p.hi[k] = b.hi[k];
+            }
+            p.record = static_cast<uint32_t>(i);
+            p.unused = 0;
+        }
+    }
+
+    void Build()
+    {
+        Range all = MakeRange(0, static_cast<uint32_t>(prims_.size()));
+        for (int k = 0; k < 3; ++k)
+            pad_[k] = static_cast<float>(kPadShare * std::max(std::fabs(double(all.box.lo[k])), std::fabs(double(all.box.hi[k]))));
+        nodes_.reserve(prims_.size() / 4 + 1);
+        nodes_.emplace_back();
+        BuildNode(all, 0, 0);
+    }
+
+    // The records in leaf order: the record that goes to place k.
+    std::vector<uint32_t> Order() const
+    {
+        std::vector<uint32_t> order(prims_.size());
+        for (size_t k = 0; k < prims_.size(); ++k) order[k] = prims_[k].record;
+        return order;
+    }
+
+private:
+    Range MakeRange(uint32_t begin, uint32_t end) const
+    {
+        Range r{begin, end, Box(), Box()};
+        Bounds bounds;
+        for (uint32_t i = begin; i < end; ++i) bounds.Add(prims_[i]);
+        bounds.Into(r);
+        return r;
+    }
+
+    // A range's boxes grown face by face in vector lanes (the fourth lane
+    // carries whatever follows the corners, unused).
+    struct Bounds {
+        __m128 lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
+        __m128 hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+        __m128 centreLo = lo, centreHi = hi;
+
+        void Add(const PrimRef& p)
+        {
+            const __m128 a = _mm_loadu_ps(p.lo), b = _mm_loadu_ps(p.hi), c = _mm_add_ps(a, b);
+            lo = _mm_min_ps(lo, a);
+            hi = _mm_max_ps(hi, b);
+            centreLo = _mm_min_ps(centreLo, c);
+            centreHi = _mm_max_ps(centreHi, c);
+        }
+        void Into(Range& r) const
+        {
+            alignas(16) float v[4][4];
+            _mm_store_ps(v[0], lo);
+            _mm_store_ps(v[1], hi);
+            _mm_store_ps(v[2], centreLo);
+            _mm_store_ps(v[3], centreHi);
+            for (int k = 0; k < 3; ++k) {
+                r.box.lo[k] = v[0][k];
+                r.box.hi[k] = v[1][k];
+                r.centres.lo[k] = v[2][k];
+                r.centres.hi[k] = v[3][k];
+            }
+        }
+    };
+
+    // 1. The node at index for the range: children opened largest first.
+    void BuildNode(const Range& range, int depth, uint32_t index)
+    {
+        Range children[kNodeWidth];
+        int count = 1;
+        children[0] = range;
+        // Even splits once the remaining levels could no longer hold the
+        // range otherwise: each halves it, so log2 of the count levels do.
+        const int levelsLeft = kHierarchyDepth - depth - 1;
+        const bool even = levelsLeft < 2 + static_cast<int>(std::log2(double(range.Count()) + 1.0) / 3.0) + 1;
+        while (count < kNodeWidth) {
+            // The largest box opens next (the most populous one when splitting
+            // evenly, so that every child shrinks).
+            int open = -1;
+            double largest = -1.0;
+            for (int c = 0; c < count; ++c) {
+                if (children[c].Count() <= static_cast<uint32_t>(kLeafSplit)) continue;
+                const double area = even ? double(children[c].Count()) : children[c].box.HalfArea();
+                if (area > largest) {
+                    largest = area;
+                    open = c;
+                }
+            }
+            if (open < 0) break;
+            Range left, right;
+            Split(children[open], left, right, even);
+            children[open] = left;
+            children[count++] = right;
+        }
+        // 2. Children: leaves of consecutive records, or nodes of their own,
+        //    placed side by side (a ray often visits several children of a
+        //    node, and then finds them close together).
+        uint64_t child[kNodeWidth] = {};
+        uint32_t next = static_cast<uint32_t>(nodes_.size());
+        for (int c = 0; c < count; ++c)
+            child[c] = children[c].Count() <= static_cast<uint32_t>(kLeafMost)
+                           ? MakeChild(children[c].begin, children[c].Count())
+                           : MakeChild(next++, 0);
+        nodes_.resize(next);
+        // 3. The node, then its inner children's subtrees.
+        HierarchyNode& node = nodes_[index];
+        for (int c = 0; c < kNodeWidth; ++c) {
+            for (int k = 0; k < 3; ++k) {
+                if (c < count) {
+                    node.lower[k][c] = children[c].box.lo[k] - pad_[k];
+                    node.upper[k][c] = children[c].box.hi[k] + pad_[k];
+                } else {
+                    node.lower[k][c] = std::numeric_limits<float>::infinity();
+                    node.upper[k][c] = -std::numeric_limits<float>::infinity();
+                }
+            }
+            node.child[c] = c < count ? child[c] : 0;
+        }
+        for (int c = 0; c < count; ++c)
+            if (ChildCount(child[c]) == 0) BuildNode(children[c], depth + 1, ChildIndex(child[c]));
+    }
+
+    // 2. Splits a range of more than one face in two non-empty ranges: by
+    //    the surface area heuristic, or evenly along the widest spread of
+    //    centres (by place when the centres coincide).
+    void Split(const Range& range, Range& left, Range& right, bool even)
+    {
+        if (!even && (range.Count() <= kSweptRange ? SweptSplit(range, left, right) : BinnedSplit(range, left, right)))
+            return;
+        const uint32_t middle = range.begin + range.Count() / 2;
+        int axis = 0;
+        for (int k = 1; k < 3; ++k)
+            if (double(range.centres.hi[k]) - range.centres.lo[k] > double(range.centres.hi[axis]) - range.centres.lo[axis])
+                axis = k;
+        if (range.centres.hi[axis] > range.centres.lo[axis])
+            std::nth_element(prims_.begin() + range.begin, prims_.begin() + middle, prims_.begin() + range.end,
+                             [axis](const PrimRef& a, const PrimRef& b) { return a.Centre(axis) < b.Centre(axis); });
+        left = MakeRange(range.begin, middle);
+        right = MakeRange(middle, range.end);
+    }
+
+    // The surface area heuristic over every split of a small range: along
+    // each axis the faces sorted by centre, the boxes on either side summed
+    // up. Cheaper than bins for a handful of faces, and exact.
+    bool SweptSplit(const Range& range, Range& left, Range& right)
+    {
+        const uint32_t n = range.Count();
+        PrimRef* first = prims_.data() + range.begin;
+        double bestCost = std::numeric_limits<double>::infinity();
+        int bestAxis = -1;
+        uint32_t bestCut = 0;
+        uint8_t order[3][kSweptRange];
+        auto halfArea = [](__m128 lo, __m128 hi) {
+            alignas(16) float e[4];
+            _mm_store_ps(e, _mm_sub_ps(hi, lo));
+            return double(e[0]) * e[1] + double(e[1]) * e[2] + double(e[2]) * e[0];
+        };
+        for (int k = 0; k < 3; ++k) {
+            if (!(range.centres.hi[k] > range.centres.lo[k])) continue;
+            // The faces' places sorted by centre (insertion: at most 32).
+            float key[kSweptRange];
+            uint8_t* o = order[k];
+            for (uint32_t i = 0; i < n; ++i) {
+                const float c = first[i].Centre(k);
+                uint32_t j = i;
+                for (; j > 0 && key[j - 1] > c; --j) {
+                    key[j] = key[j - 1];
+                    o[j] = o[j - 1];
+                }
+                key[j] = c;
+                o[j] = static_cast<uint8_t>(i);
+            }
+            double rightArea[kSweptRange];
+            __m128 lo = _mm_set1_ps(std::numeric_limits<float>::infinity()), hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+            for (uint32_t i = n - 1; i > 0; --i) {
+                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
+                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
+                rightArea[i] = halfArea(lo, hi);
+            }
+            lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
+            hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+            for (uint32_t i = 0; i + 1 < n; ++i) {
+                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
+                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
+                // Only between faces of different centres: a cut among equal
+                // centres could not be found again by comparing centres.
+                if (!(key[i] < key[i + 1])) continue;
+                const double cost = halfArea(lo, hi) * (i + 1) + rightArea[i + 1] * (n - i - 1);
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    bestAxis = k;
+                    bestCut = i + 1;
+                }
+            }
+        }
+        if (bestAxis < 0) return false;
+        // The faces in the chosen order.
+        PrimRef sorted[kSweptRange];
+        for (uint32_t i = 0; i < n; ++i) sorted[i] = first[order[bestAxis][i]];
+        std::copy(sorted, sorted + n, first);
+        left = MakeRange(range.begin, range.begin + bestCut);
+        right = MakeRange(range.begin + bestCut, range.end);
+        return true;
+    }
+
+    // The surface area heuristic over up to kBins bins per axis, from one pass over
+    // the range; the range is then partitioned in place, the two sides' boxes
+    // grown on the way. False when the centres coincide on every axis.
+    bool BinnedSplit(const Range& range, Range& left, Range& right)
+    {
+        struct Bin {
+            Box box;
+            uint32_t count = 0;
+        };
+        // Fewer bins for fewer faces: a bin per four faces, eight at least.
+        const int nb = std::min(kBins, std::max(8, static_cast<int>(range.Count() / 4)));
+        Bin bins[3][kBins];
+        float scale[3];
+        bool spread = false;
+        for (int k = 0; k < 3; ++k) {
+            const float extent = range.centres.hi[k] - range.centres.lo[k];
+            scale[k] = extent > 0.0f ? static_cast<float>(nb) * (1.0f - 1e-6f) / extent : 0.0f;
+            spread |= extent > 0.0f;
+        }
+        if (!spread) return false;
+        auto binOf = [&](const PrimRef& p, int k) {
+            const float at = (p.Centre(k) - range.centres.lo[k]) * scale[k];
+            return std::min(nb - 1, std::max(0, static_cast<int>(at)));
+        };
+        // 1. Every face into its bin on all three axes at once, in vector
+        //    lanes (the fourth lane carries the record number along,
+        //    unused). Neighbouring faces mostly fall into the same bins, so
+        //    even and odd faces grow bins of their own, merged after: two
+        //    chains of minima instead of one.
+        {
+            constexpr int kSets = 2;
+            __m128 binLo[kSets][3][kBins], binHi[kSets][3][kBins];
+            uint32_t binCount[3][kBins] = {};
+            for (int set = 0; set < kSets; ++set)
+                for (int k = 0; k < 3; ++k)
+                    for (int b = 0; b < nb; ++b) {
+                        binLo[set][k][b] = _mm_set1_ps(std::numeric_limits<float>::infinity());
+                        binHi[set][k][b] = _mm_set1_ps(-std::numeric_limits<float>::infinity());
+                    }
+            const __m128 origin = _mm_setr_ps(range.centres.lo[0], range.centres.lo[1], range.centres.lo[2], 0.0f);
+            const __m128 factor = _mm_setr_ps(scale[0], scale[1], scale[2], 0.0f);
+            const __m128i last = _mm_set1_epi32(nb - 1);
+            auto binFace = [&](int set, uint32_t i) {
+                const __m128 lo = _mm_loadu_ps(prims_[i].lo), hi = _mm_loadu_ps(prims_[i].hi);
+                __m128i bin = _mm_cvttps_epi32(_mm_mul_ps(_mm_sub_ps(_mm_add_ps(lo, hi), origin), factor));
+                // Clamped into [0, nb - 1] (SSE2 has no 32-bit min/max).
+                bin = _mm_and_si128(bin, _mm_cmpgt_epi32(bin, _mm_setzero_si128()));
+                const __m128i over = _mm_cmpgt_epi32(bin, last);
+                bin = _mm_or_si128(_mm_and_si128(over, last), _mm_andnot_si128(over, bin));
+                alignas(16) int32_t at[4];
+                _mm_store_si128(reinterpret_cast<__m128i*>(at), bin);
+                for (int k = 0; k < 3; ++k) {
+                    binLo[set][k][at[k]] = _mm_min_ps(binLo[set][k][at[k]], lo);
+                    binHi[set][k][at[k]] = _mm_max_ps(binHi[set][k][at[k]], hi);
+                    ++binCount[k][at[k]];
+                }
+            };
+            uint32_t i = range.begin;
+            for (; i + 1 < range.end; i += 2) {
+                binFace(0, i);
+                binFace(1, i + 1);
+            }
+            if (i < range.end) binFace(0, i);
+            for (int k = 0; k < 3; ++k)
+                for (int b = 0; b < nb; ++b) {
+                    alignas(16) float lo[4], hi[4];
+                    _mm_store_ps(lo, _mm_min_ps(binLo[0][k][b], binLo[1][k][b]));
+                    _mm_store_ps(hi, _mm_max_ps(binHi[0][k][b], binHi[1][k][b]));
+                    for (int j = 0; j < 3; ++j) {
+                        bins[k][b].box.lo[j] = lo[j];
+                        bins[k][b].box.hi[j] = hi[j];
+                    }
+                    bins[k][b].count = binCount[k][b];
+                }
+        }
+        // 2. Sweeps from both sides: the cheapest split after some bin. A
+        //    range too large for one leaf is split however it compares with
+        //    keeping it whole.
+        double bestCost = std::numeric_limits<double>::infinity();
+        int bestAxis = -1, bestBin = -1;
+        for (int k = 0; k < 3; ++k) {
+            if (scale[k] == 0.0f) continue;
+            double rightArea[kBins];
+            uint32_t rightCount[kBins];
+            Box acc;
+            uint32_t n = 0;
+            for (int b = nb - 1; b > 0; --b) {
+                acc.Grow(bins[k][b].box);
+                n += bins[k][b].count;
+                rightArea[b] = acc.HalfArea();
+                rightCount[b] = n;
+            }
+            acc = Box();
+            n = 0;
+            for (int b = 0; b < nb - 1; ++b) {
+                acc.Grow(bins[k][b].box);
+                n += bins[k][b].count;
+                if (n == 0 || rightCount[b + 1] == 0) continue;
+                const double cost = acc.HalfArea() * n + rightArea[b + 1] * rightCount[b + 1];
+                if (cost < bestCost) {
+                    bestCost = cost;
+                    bestAxis = k;
+                    bestBin = b;
+                }
+            }
+        }
+        if (bestAxis < 0) return false;
+        // 3. The partition, both sides' boxes grown as the faces pass.
+        Bounds leftBounds, rightBounds;
+        uint32_t i = range.begin, j = range.end;
+        while (i < j) {
+            if (binOf(prims_[i], bestAxis) <= bestBin) {
+                leftBounds.Add(prims_[i++]);
+            } else {
+                --j;
+                std::swap(prims_[i], prims_[j]);
+                rightBounds.Add(prims_[j]);
+            }
+        }
+        left = Range{range.begin, i, Box(), Box()};
+        right = Range{i, range.end, Box(), Box()};
+        leftBounds.Into(left);
+        rightBounds.Into(right);
+        return true;
+    }
+
+    std::vector<HierarchyNode>& nodes_;
+    std::vector<PrimRef> prims_;
+    float pad_[3] = {0, 0, 0};
+};
+
+// The records in leaf order: record order[k] goes to place k. Gathered
+// into new storage (advised to take large pages before it is written), the
+// reads fetched a few places ahead, as they fall anywhere.
+void ReorderRecords(std::vector<FaceRecord>& records, const std::vector<uint32_t>& order)
+{
+    constexpr size_t kAhead = 8;
+    std::vector<FaceRecord> ordered;
+    ordered.reserve(records.size());
+    platform::AdviseLargePages(ordered.data(), ordered.capacity() * sizeof(FaceRecord));
+    for (size_t k = 0; k < order.size(); ++k) {
+        if (k + kAhead < order.size()) __builtin_prefetch(&records[order[k + kAhead]]);
+        ordered.push_back(records[order[k]]);
+    }
+    records.swap(ordered);
+}
+
+// Every grid's face entries follow their records to their new places.
+void Renumber(VekGrid& grid, const std::vector<uint32_t>& placeOf)
+{
+    for (uint32_t& entry : grid.items)
+        if (!(entry & kEntryNested)) entry = placeOf[entry];
+    for (const std::unique_ptr<VekGrid>& nested : grid.nestedGrids) Renumber(*nested, placeOf);
+}
+
+}  // namespace
+
+void BuildHierarchy(VekGrid& top, Hierarchy& out)
+{
+    out.nodes.clear();
+    if (top.records.empty()) return;
+    std::vector<uint32_t> refs;
+    {
+        Builder builder(top.records, out.nodes);
+        builder.Build();
+        refs = builder.Order();
+    }
+    {
+        // Into storage of the final size, advised to take large pages before
+        // it is written.
+        std::vector<HierarchyNode> nodes;
+        nodes.reserve(out.nodes.size());
+        platform::AdviseLargePages(nodes.data(), nodes.capacity() * sizeof(HierarchyNode));
+        nodes.assign(out.nodes.begin(), out.nodes.end());
+        out.nodes.swap(nodes);
+    }
+    std::vector<uint32_t> placeOf(refs.size());
+    for (size_t k = 0; k < refs.size(); ++k) placeOf[refs[k]] = static_cast<uint32_t>(k);
+    ReorderRecords(top.records, refs);
+    Renumber(top, placeOf);
+}
+
+}  // namespace vek
