@@ -235,26 +235,35 @@ VekGrid::~VekGrid() = default;
 void VekGrid::GrowEmptyBoxes()
 {
     // Each empty block's box grows a layer at a time, on each side in turn,
-    // while the whole new layer is empty. Grids have at most 44 blocks per
-    // axis, so this stays small beside the binning.
+    // while the whole new layer is empty. Whether a layer is empty is read
+    // from the occupied blocks summed over every box from the grid's corner
+    // (a summed-volume table), so each try costs the same however large the
+    // box has grown.
     const int32_t* n = blockResolution;
-    auto empty = [&](int32_t x, int32_t y, int32_t z) {
-        return !blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x];
-    };
+    const size_t sx = 1, sy = static_cast<size_t>(n[0]) + 1, sz = sy * (static_cast<size_t>(n[1]) + 1);
+    std::vector<int32_t> sums(sz * (static_cast<size_t>(n[2]) + 1), 0);  // sums[(z, y, x)]: blocks below (x, y, z)
+    for (int32_t z = 0; z < n[2]; ++z)
+        for (int32_t y = 0; y < n[1]; ++y)
+            for (int32_t x = 0; x < n[0]; ++x) {
+                const size_t at = (z + 1) * sz + (y + 1) * sy + (x + 1) * sx;
+                sums[at] = (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x] ? 1 : 0) +
+                           sums[at - sx] + sums[at - sy] + sums[at - sz] - sums[at - sx - sy] - sums[at - sx - sz] -
+                           sums[at - sy - sz] + sums[at - sx - sy - sz];
+            }
     auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
-        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0], hi[1], hi[2]};
-        a[axis] = b[axis] = at;
-        for (int32_t z = a[2]; z <= b[2]; ++z)
-            for (int32_t y = a[1]; y <= b[1]; ++y)
-                for (int32_t x = a[0]; x <= b[0]; ++x)
-                    if (!empty(x, y, z)) return false;
-        return true;
+        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0] + 1, hi[1] + 1, hi[2] + 1};
+        a[axis] = at;
+        b[axis] = at + 1;
+        auto s = [&](int32_t x, int32_t y, int32_t z) { return sums[z * sz + y * sy + x * sx]; };
+        return s(b[0], b[1], b[2]) - s(a[0], b[1], b[2]) - s(b[0], a[1], b[2]) - s(b[0], b[1], a[2]) +
+                   s(a[0], a[1], b[2]) + s(a[0], b[1], a[2]) + s(b[0], a[1], a[2]) - s(a[0], a[1], a[2]) ==
+               0;
     };
     emptyBoxes.assign(blockOccupied.size(), EmptyBox{{0, 0, 0}, {0, 0, 0}});
     for (int32_t z = 0; z < n[2]; ++z)
         for (int32_t y = 0; y < n[1]; ++y)
             for (int32_t x = 0; x < n[0]; ++x) {
-                if (!empty(x, y, z)) continue;
+                if (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x]) continue;
                 int32_t lo[3] = {x, y, z}, hi[3] = {x, y, z};
                 for (bool grew = true; grew;) {
                     grew = false;
