@@ -30,37 +30,6 @@
 
 namespace vek {
 
-// A cell-list node: the face (its place in the face list) or, with
-// kEntryNested, the crowded cell's holder; and the next node's index + 1.
-struct VekGrid::Node {
-    uint32_t next;
-    uint32_t item;
-};
-
-// Nodes come from blocks of 2048, never one by one, and are named by a
-// 32-bit index; the pool releases every block at once.
-struct VekGrid::NodePool {
-    static constexpr uint32_t kShift = 11;
-    static constexpr uint32_t kNodesPerBlock = 1u << kShift;
-    struct Block {
-        Node nodes[kNodesPerBlock];
-    };
-    std::vector<std::unique_ptr<Block>> blocks;
-    uint32_t used = kNodesPerBlock;
-
-    Node& operator[](uint32_t index) { return blocks[index >> kShift]->nodes[index & (kNodesPerBlock - 1)]; }
-    // A new node's index.
-    uint32_t Take()
-    {
-        if (used == kNodesPerBlock) {
-            if (blocks.size() >= (size_t(1) << (32 - kShift)) - 1) throw std::bad_alloc();
-            blocks.emplace_back(new Block());
-            used = 0;
-        }
-        return static_cast<uint32_t>((blocks.size() - 1) << kShift) + used++;
-    }
-};
-
 // A crowded cell: its box, the resolution of its grid and the faces sorted
 // into it, in order. The grid itself is made only when it is built, so the
 // cell arrays of many crowded cells never stand at once; a cell whose grid
@@ -73,8 +42,39 @@ struct VekGrid::Holder {
     std::unique_ptr<VekGrid> grid;
 };
 
+// What a grid needs while it is built. There is one per level of the
+// structure: the grids of a level are built one after another, each made
+// compact before the next begins, so each takes over the storage the
+// previous one left. Cells are named by their position (the order of the
+// compact arrays), so a cell's neighbours lie close by.
+struct VekGrid::BuildState {
+    // Per cell: until its first entry, the faces counted there by box; then
+    // its entry count (a plain cell) or kCellCrowded and its holder.
+    std::vector<uint32_t> cells;
+    // Per cell, one bit: entered by the face being binned, which enters a
+    // cell once.
+    std::vector<uint64_t> entered;
+    // Plain cells' entries in the order they were made.
+    struct Entry {
+        uint32_t position;
+        uint32_t face;
+    };
+    std::vector<Entry> entries;
+    // Crowded cells in the order their first face was met.
+    std::vector<std::unique_ptr<Holder>> holders;
+    // Per axis, a cell coordinate's share of the position.
+    std::vector<uint32_t> place[3];
+    // Counting: each face's cell range.
+    struct Range {
+        uint16_t first[3], last[3];
+    };
+    std::vector<Range> ranges;
+};
+
 namespace {
 
+// A cell's word in the build state marks a crowded cell with this bit.
+constexpr uint32_t kCellCrowded = 0x80000000u;
 // Walks fetch ahead on structures larger than this (records, entries,
 // offsets and occupancy), several times what a core's caches hold.
 constexpr size_t kFetchAheadBytes = size_t(8) << 20;
@@ -225,9 +225,18 @@ VekGrid::VekGrid(const CG::vec3<float>& lo, const CG::vec3<float>& hi, const int
     strides[1] = resolution[0];
     strides[2] = sliceSize;
     minCellSize = std::min(cellSize.x, std::min(cellSize.y, cellSize.z));
-    const size_t cells = static_cast<size_t>(sliceSize) * static_cast<size_t>(resolution[2]);
-    heads_.assign(cells, 0u);
-    pool_.reset(new NodePool());
+    // The order of the compact arrays: blocks of up to 8 cells a side.
+    for (int i = 0; i < 3; ++i) {
+        blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
+        blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);
+    }
+    const int32_t blockCells = blockSize[0] * blockSize[1] * blockSize[2];
+    localStride[0] = 1;
+    localStride[1] = blockSize[0];
+    localStride[2] = blockSize[0] * blockSize[1];
+    blockStride[0] = blockCells;
+    blockStride[1] = blockResolution[0] * blockCells;
+    blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
 }
 
 VekGrid::~VekGrid() = default;
@@ -298,14 +307,18 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     if (faces.size() >= kEntryNested) throw std::bad_alloc();
     // 1. The top grid: counting, binning, then the crowded cells' grids,
     //    each made compact as soon as it is built, and this one last.
-    std::vector<uint32_t> all(faces.size());
-    for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
-    faces_ = &faces;
-    CountFaces(all);
-    BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
-    std::vector<uint32_t>().swap(all);
-    BuildNestedGrids(true, 0, nullptr);
-    Compact();
+    {
+        BuildState levels[3];  // the top grid's, then the nested grids' of each level
+        std::vector<uint32_t> all(faces.size());
+        for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
+        faces_ = &faces;
+        StartBuild(&levels[0]);
+        CountFaces(all);
+        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
+        std::vector<uint32_t>().swap(all);
+        BuildNestedGrids(true, 0, nullptr);
+        Compact();
+    }
     // 2. Face records, numbered in the order the cells first name them
     //    (nested grids where their cell stands).
     //    Rays read them at random, so they ask for large pages.
@@ -322,6 +335,24 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     });
     const bool large = bytes > kFetchAheadBytes;
     ForEachGrid([&](VekGrid& g) { g.fetchAhead = large; });
+}
+
+void VekGrid::StartBuild(BuildState* state)
+{
+    build_ = state;
+    BuildState& s = *state;
+    const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
+    s.cells.assign(positions, 0u);
+    s.entered.assign((positions + 63) / 64, 0u);
+    s.entries.clear();
+    s.holders.clear();
+    for (int i = 0; i < 3; ++i) {
+        s.place[i].resize(resolution[i]);
+        for (int32_t c = 0; c < resolution[i]; ++c)
+            s.place[i][c] = static_cast<uint32_t>((c >> kBlockShift) * blockStride[i] +
+                                                  (c & ((1 << kBlockShift) - 1)) * localStride[i]);
+    }
+    occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
 }
 
 void VekGrid::ClearRayMarks(int thread)
@@ -351,47 +382,77 @@ void VekGrid::CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, in
 
 void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
-    // Each face box adds 1 to a block of cells: marked at the block's
-    // corners, then summed along x, y and z (prefix sums), so the cost is
-    // the faces plus the cells, not the cells of every box.
+    // Each face box adds 1 to a block of cells. Where the boxes are small
+    // beside the grid (a large grid of small faces), each adds to its own
+    // cells; otherwise each marks its block's corners and the marks are
+    // summed along x, y and z (prefix sums), so the cost is the faces plus
+    // the cells, not the cells of every box.
+    BuildState& s = *build_;
     const int32_t nx = resolution[0], ny = resolution[1], nz = resolution[2];
-    cellCounts_.assign(heads_.size(), 0);
-    auto add = [&](int32_t x, int32_t y, int32_t z, int32_t value) {
-        if (x < nx && y < ny && z < nz)
-            cellCounts_[static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x] += value;
-    };
+    const uint32_t *px = s.place[0].data(), *py = s.place[1].data(), *pz = s.place[2].data();
+    uint32_t* c = s.cells.data();
+    // 1. Every face's cell range.
+    s.ranges.clear();
+    size_t covered = 0;
     for (uint32_t face : faces) {
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         int32_t lo[3], hi[3];
         CellRange(f.boundsMin, f.boundsMax, lo, hi);
-        for (int i = 0; i < 3; ++i) ++hi[i];
+        BuildState::Range r;
+        size_t cells = 1;
+        for (int i = 0; i < 3; ++i) {
+            r.first[i] = static_cast<uint16_t>(lo[i]);
+            r.last[i] = static_cast<uint16_t>(hi[i]);
+            cells *= static_cast<size_t>(hi[i] - lo[i] + 1);
+        }
+        covered += cells;
+        s.ranges.push_back(r);
+    }
+    // 2. Adding to every cell of each box, when that is the cheaper way.
+    const size_t gridCells = static_cast<size_t>(sliceSize) * static_cast<size_t>(nz);
+    if (covered <= 8 * s.ranges.size() + 3 * gridCells) {
+        for (const BuildState::Range& r : s.ranges)
+            for (int32_t z = r.first[2]; z <= r.last[2]; ++z)
+                for (int32_t y = r.first[1]; y <= r.last[1]; ++y)
+                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x) ++c[pz[z] + py[y] + px[x]];
+        return;
+    }
+    // 3. Otherwise the corners, then the sums along each axis.
+    auto add = [&](int32_t x, int32_t y, int32_t z, uint32_t value) {
+        if (x < nx && y < ny && z < nz) c[pz[z] + py[y] + px[x]] += value;
+    };
+    const uint32_t minus = ~0u;  // the counts wrap around and come back
+    for (const BuildState::Range& r : s.ranges) {
+        const int32_t lo[3] = {r.first[0], r.first[1], r.first[2]};
+        const int32_t hi[3] = {r.last[0] + 1, r.last[1] + 1, r.last[2] + 1};
         add(lo[0], lo[1], lo[2], 1);
-        add(hi[0], lo[1], lo[2], -1);
-        add(lo[0], hi[1], lo[2], -1);
-        add(lo[0], lo[1], hi[2], -1);
+        add(hi[0], lo[1], lo[2], minus);
+        add(lo[0], hi[1], lo[2], minus);
+        add(lo[0], lo[1], hi[2], minus);
         add(hi[0], hi[1], lo[2], 1);
         add(hi[0], lo[1], hi[2], 1);
         add(lo[0], hi[1], hi[2], 1);
-        add(hi[0], hi[1], hi[2], -1);
+        add(hi[0], hi[1], hi[2], minus);
     }
-    int32_t* c = cellCounts_.data();
-    for (size_t row = 0; row < static_cast<size_t>(ny) * nz; ++row)
-        for (int32_t x = 1; x < nx; ++x) c[row * nx + x] += c[row * nx + x - 1];
+    for (int32_t z = 0; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 1; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z] + py[y] + px[x - 1]];
     for (int32_t z = 0; z < nz; ++z)
         for (int32_t y = 1; y < ny; ++y)
-            for (int32_t x = 0; x < nx; ++x) {
-                const size_t at = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x;
-                c[at] += c[at - nx];
-            }
-    for (size_t at = static_cast<size_t>(sliceSize); at < cellCounts_.size(); ++at) c[at] += c[at - sliceSize];
+            for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z] + py[y - 1] + px[x]];
+    for (int32_t z = 1; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z - 1] + py[y] + px[x]];
 }
 
 bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
+    BuildState& s = *build_;
     for (uint32_t face : faces) {
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
+        const size_t start = s.entries.size();
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
             int32_t first[3], last[3];
             CellRange(f.boundsMin, f.boundsMax, first, last);  // the widened box covers every turn
@@ -401,6 +462,9 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
         } else {
             BinTriangle(face, f);
         }
+        // The cells this face entered are open to the next one again.
+        for (size_t e = start; e < s.entries.size(); ++e)
+            s.entered[s.entries[e].position >> 6] &= ~(uint64_t(1) << (s.entries[e].position & 63));
         if (entries_ > most || work_ > mostWork) return false;
     }
     return true;
@@ -567,52 +631,55 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
 
 void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
 {
+    const BuildState& s = *build_;
     for (int32_t z = first[2]; z <= last[2]; ++z)
         for (int32_t y = first[1]; y <= last[1]; ++y)
-            for (int32_t x = first[0]; x <= last[0]; ++x) Insert(face, x, y, z);
+            for (int32_t x = first[0]; x <= last[0]; ++x)
+                Insert(face, x, y, z, s.place[2][z] + s.place[1][y] + s.place[0][x]);
 }
 
-void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z)
+void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
 {
-    const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
-    const int32_t count = cell < cellCounts_.size() ? cellCounts_[cell] : 0;
-    uint32_t& head = heads_[cell];
-    NodePool& pool = *pool_;
-    // 1. A plain cell: newest first; a face's blocks come one after
-    //    another, so looking at the head is enough to keep it once.
-    if (count <= kCrowdedCell) {
-        if (head && pool[head - 1].item == face) return;
-        const uint32_t node = pool.Take();
-        pool[node] = Node{head, face};
-        head = node + 1;
-        ++entries_;
-        return;
-    }
-    // 2. A crowded cell: its faces go to a nested grid over the cell's box.
-    if (!head) {
-        const int32_t index[3] = {x, y, z};
-        CG::vec3<float> lo, hi;
-        for (int i = 0; i < 3; ++i) {
-            lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
-            hi[i] = lo[i] + cellSize[i];
+    BuildState& s = *build_;
+    uint64_t& occupied = occupancy[position >> 6].cells;
+    const uint64_t bit = uint64_t(1) << (position & 63);
+    uint32_t& cell = s.cells[position];
+    // 1. A cell's first entry settles its kind: more than kCrowdedCell
+    //    faces counted there by box make it crowded, and its faces go to a
+    //    nested grid over the cell's box.
+    if (!(occupied & bit)) {
+        occupied |= bit;
+        if (cell > static_cast<uint32_t>(kCrowdedCell)) {
+            const int32_t index[3] = {x, y, z};
+            std::unique_ptr<Holder> holder(new Holder());
+            for (int i = 0; i < 3; ++i) {
+                holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
+                holder->hi[i] = holder->lo[i] + cellSize[i];
+            }
+            ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
+            holder->faces.push_back(face);
+            cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
+            s.holders.push_back(std::move(holder));
+            ++entries_;
+            return;
         }
-        std::unique_ptr<Holder> holder(new Holder());
-        holder->lo = lo;
-        holder->hi = hi;
-        ResolutionRule(cellSize, count, kMaxResolution, holder->resolution);
-        holder->faces.push_back(face);
-        const uint32_t node = pool.Take();
-        pool[node] = Node{0, kEntryNested | static_cast<uint32_t>(holders_.size())};
-        head = node + 1;
-        holders_.push_back(std::move(holder));
-        ++entries_;
+        cell = 0;
+    } else if (cell & kCellCrowded) {
+        Holder& holder = *s.holders[cell & ~kCellCrowded];
+        if (holder.faces.back() != face) {
+            holder.faces.push_back(face);
+            ++entries_;
+        }
         return;
     }
-    Holder& holder = *holders_[pool[head - 1].item & ~kEntryNested];
-    if (holder.faces.back() != face) {
-        holder.faces.push_back(face);
-        ++entries_;
-    }
+    // 2. A plain cell: an entry, once per face (a face's blocks overlap
+    //    where they meet).
+    uint64_t& entered = s.entered[position >> 6];
+    if (entered & bit) return;
+    entered |= bit;
+    ++cell;
+    s.entries.push_back(BuildState::Entry{position, face});
+    ++entries_;
 }
 
 void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
@@ -625,7 +692,7 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
     // the order the cells were first met); those of the third level only
     // bin. A grid that would pass what it may take is dropped and its cell
     // keeps a list; so is every grid met once the work is used up.
-    for (const std::unique_ptr<Holder>& holder : holders_) {
+    for (const std::unique_ptr<Holder>& holder : build_->holders) {
         const size_t faces = holder->faces.size();
         // What the grid may take: its cell's allowance, or below the top
         // what is left plus what the list it replaces is counted at.
@@ -638,6 +705,7 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
         VekGrid& nested = *holder->grid;
         nested.faces_ = faces_;
+        nested.StartBuild(build_ + 1);
         if (top) nested.CountFaces(holder->faces);
         const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
         workLeft -= std::min(workLeft, nested.work_);
@@ -649,90 +717,52 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         if (top) nested.BuildNestedGrids(false, own - spent, &workLeft);
         else allowance -= spent - kEntryBytes * faces;
         nested.Compact();
+        std::vector<uint32_t>().swap(holder->faces);  // the grid holds them now
     }
-}
-
-template <class F>
-void VekGrid::ForEachCellInOrder(F f) const
-{
-    // Blocks in row-major order, cells row-major inside their block; the
-    // cells an edge block lacks still take their places.
-    const int32_t* n = blockResolution;
-    uint32_t position = 0;
-    for (int32_t bz = 0; bz < n[2]; ++bz)
-        for (int32_t by = 0; by < n[1]; ++by)
-            for (int32_t bx = 0; bx < n[0]; ++bx)
-                for (int32_t lz = 0; lz < blockSize[2]; ++lz)
-                    for (int32_t ly = 0; ly < blockSize[1]; ++ly)
-                        for (int32_t lx = 0; lx < blockSize[0]; ++lx, ++position) {
-                            const int32_t x = (bx << kBlockShift) + lx, y = (by << kBlockShift) + ly,
-                                          z = (bz << kBlockShift) + lz;
-                            const bool inside = x < resolution[0] && y < resolution[1] && z < resolution[2];
-                            f(position, inside ? heads_[static_cast<size_t>(z) * sliceSize +
-                                                        static_cast<size_t>(y) * resolution[0] + x]
-                                               : 0u);
-                        }
 }
 
 void VekGrid::Compact()
 {
-    NodePool& pool = *pool_;
-    // 1. The occupancy order: blocks of up to 8 cells a side.
-    for (int i = 0; i < 3; ++i) {
-        blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
-        blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);
+    BuildState& s = *build_;
+    // 1. What the arrays hold: the occupied cells, and an entry per face
+    //    entry, per nested grid and per face of a crowded cell that kept a
+    //    list. The offsets are 32-bit; a structure beyond that is an
+    //    allocation failure like any other.
+    size_t occupied = 0, total = s.entries.size(), nested = 0;
+    for (const OccupancyWord& w : occupancy) occupied += static_cast<size_t>(__builtin_popcountll(w.cells));
+    for (const std::unique_ptr<Holder>& holder : s.holders) {
+        total += holder->grid ? 1 : holder->faces.size();
+        nested += holder->grid ? 1 : 0;
     }
-    const int32_t blockCells = blockSize[0] * blockSize[1] * blockSize[2];
-    localStride[0] = 1;
-    localStride[1] = blockSize[0];
-    localStride[2] = blockSize[0] * blockSize[1];
-    blockStride[0] = blockCells;
-    blockStride[1] = blockResolution[0] * blockCells;
-    blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
-    const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
-    // 2. Occupancy of cells and blocks (for the walks to cross empty blocks
-    //    at once) and, per occupied cell, its entries summed: one per face
-    //    node, one for a nested grid, a list's length. The offsets are
-    //    32-bit; a structure beyond that is an allocation failure like any
-    //    other.
-    auto length = [&](uint32_t node) -> size_t {
-        size_t n = 0;
-        for (; node; node = pool[node - 1].next) {
-            const uint32_t item = pool[node - 1].item;
-            const Holder* holder = item & kEntryNested ? holders_[item & ~kEntryNested].get() : nullptr;
-            n += holder && !holder->grid ? holder->faces.size() : 1;
-        }
-        return n;
-    };
-    occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
-    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
-    cellStart.clear();
-    size_t total = 0, occupied = 0;
-    ForEachCellInOrder([&](uint32_t p, uint32_t head) {
-        if ((p & 63) == 0) occupancy[p >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
-        if (!head) return;
-        occupancy[p >> 6].cells |= uint64_t(1) << (p & 63);
-        blockOccupied[p / static_cast<uint32_t>(blockCells)] = 1;  // blocks are numbered in the same order
-        ++occupied;
-        cellStart.push_back(static_cast<uint32_t>(total));
-        total += length(head);
-        if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    });
-    cellStart.push_back(static_cast<uint32_t>(total));
-    cellStart.shrink_to_fit();
-    // 3. Entries in list order (newest first): a face's place in the face
-    //    list (numbered as a record later), a nested grid, or the faces of
-    //    a crowded cell that kept a list, newest first like any cell's.
+    if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+    cellStart.resize(occupied + 1);
     items.resize(total);
-    size_t at = 0;
-    ForEachCellInOrder([&](uint32_t, uint32_t head) {
-        for (uint32_t node = head; node; node = pool[node - 1].next) {
-            const uint32_t item = pool[node - 1].item;
-            if (!(item & kEntryNested)) {
-                items[at++] = item;
+    nestedGrids.reserve(nested);
+    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
+    // 2. Cell by cell in position order: the occupancy counts, the blocks
+    //    holding anything (for the walks to cross empty blocks at once), and
+    //    where each cell's entries begin. A crowded cell's entry is its
+    //    nested grid, or its faces newest first like any cell's; a plain
+    //    cell's count becomes where its next entry goes.
+    const uint32_t blockCells = static_cast<uint32_t>(blockStride[0]);
+    uint32_t block = 0, blockEnd = blockCells;  // blocks are numbered in position order too
+    uint32_t k = 0, at = 0;
+    for (size_t w = 0; w < occupancy.size(); ++w) {
+        occupancy[w].occupiedBefore = k;
+        occupancy[w].firstEntry = at;
+        for (uint64_t bits = occupancy[w].cells; bits; bits &= bits - 1) {
+            const uint32_t p = static_cast<uint32_t>(w * 64) + static_cast<uint32_t>(__builtin_ctzll(bits));
+            for (; p >= blockEnd; blockEnd += blockCells) ++block;
+            blockOccupied[block] = 1;
+            cellStart[k++] = at;
+            uint32_t& cell = s.cells[p];
+            if (!(cell & kCellCrowded)) {
+                const uint32_t count = cell;
+                cell = at;
+                at += count;
                 continue;
             }
-            Holder& holder = *holders_[item & ~kEntryNested];
+            Holder& holder = *s.holders[cell & ~kCellCrowded];
             if (holder.grid) {
                 items[at++] = kEntryNested | static_cast<uint32_t>(nestedGrids.size());
                 nestedGrids.push_back(std::move(holder.grid));
@@ -740,14 +770,14 @@ void VekGrid::Compact()
                 for (auto f = holder.faces.rbegin(); f != holder.faces.rend(); ++f) items[at++] = *f;
             }
         }
-    });
+    }
+    cellStart[k] = at;
+    // 3. Plain cells' entries, newest first: the log read backwards.
+    for (auto e = s.entries.rbegin(); e != s.entries.rend(); ++e) items[s.cells[e->position]++] = e->face;
     GrowEmptyBoxes();
-    // 4. The build-time state goes.
-    holders_.clear();
-    holders_.shrink_to_fit();
-    std::vector<uint32_t>().swap(heads_);
-    std::vector<int32_t>().swap(cellCounts_);
-    pool_.reset();
+    // 4. The build-time state goes to the next grid of this level.
+    s.holders.clear();
+    build_ = nullptr;
     faces_ = nullptr;
 }
 
