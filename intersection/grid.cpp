@@ -54,12 +54,9 @@ struct VekGrid::BuildState {
     // Per cell, one bit: entered by the face being binned, which enters a
     // cell once.
     std::vector<uint64_t> entered;
-    // Plain cells' entries in the order they were made.
-    struct Entry {
-        uint32_t position;
-        uint32_t face;
-    };
-    std::vector<Entry> entries;
+    // Plain cells' entries in the order they were made: the face in the
+    // high half, the cell's position in the low.
+    std::vector<uint64_t> entries;
     // Crowded cells in the order their first face was met.
     std::vector<std::unique_ptr<Holder>> holders;
     // Per axis, a cell coordinate's share of the position.
@@ -146,14 +143,6 @@ int BaseCorner(const VekFace& f)
         }
     }
     return remembered;
-}
-
-void Widen(CG::vec3<float>& lo, CG::vec3<float>& hi, const CG::vec3<float>& p)
-{
-    for (int k = 0; k < 3; ++k) {
-        lo[k] = std::min(lo[k], p[k]);
-        hi[k] = std::max(hi[k], p[k]);
-    }
 }
 
 FaceRecord MakeRecord(const VekFace& f, bool notSurface)
@@ -362,13 +351,12 @@ void VekGrid::ClearRayMarks(int thread)
 
 int32_t VekGrid::CellCoordinate(float p, int axis) const
 {
-    // Truncation toward zero, then the clamp into the grid; compared as a
-    // float first so that no NaN or huge value is converted.
+    // Truncation toward zero, then the clamp into the grid; clamped as a
+    // float first (NaN to 0) so that no NaN or huge value is converted.
     const float f = (p - boundsMin[axis]) * inverseCellSize[axis];
-    if (!(f >= 1.0f)) return 0;
-    const int32_t n = resolution[axis];
-    if (!(f < static_cast<float>(n))) return n - 1;
-    return std::min(static_cast<int32_t>(f), n - 1);
+    const float last = static_cast<float>(resolution[axis] - 1);
+    const float clamped = f > 0.0f ? f : 0.0f;
+    return static_cast<int32_t>(clamped < last ? clamped : last);
 }
 
 void VekGrid::CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3],
@@ -463,8 +451,10 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
             BinTriangle(face, f);
         }
         // The cells this face entered are open to the next one again.
-        for (size_t e = start; e < s.entries.size(); ++e)
-            s.entered[s.entries[e].position >> 6] &= ~(uint64_t(1) << (s.entries[e].position & 63));
+        for (size_t e = start; e < s.entries.size(); ++e) {
+            const uint32_t position = static_cast<uint32_t>(s.entries[e]);
+            s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
+        }
         if (entries_ > most || work_ > mostWork) return false;
     }
     return true;
@@ -493,10 +483,16 @@ struct VekGrid::LatticeBins {
     void Box(const CG::vec3<float>* p, int n)
     {
         ++g.work_;
-        CG::vec3<float> lo = p[0], hi = p[0];
-        for (int k = 1; k < n; ++k) Widen(lo, hi, p[k]);
         int32_t first[3], last[3];
-        g.CellRange(lo, hi, first, last);
+        for (int a = 0; a < 3; ++a) {
+            float lo = p[0][a], hi = p[0][a];
+            for (int k = 1; k < n; ++k) {
+                lo = std::min(lo, p[k][a]);
+                hi = std::max(hi, p[k][a]);
+            }
+            first[a] = g.CellCoordinate(lo, a);
+            last[a] = g.CellCoordinate(hi, a);
+        }
         g.InsertRange(face, first, last);
     }
 
@@ -525,24 +521,27 @@ struct VekGrid::LatticeBins {
         return true;
     }
 
-    // Triangle lattice. Tri(i0, m): the points (i, j) with
-    // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice.
-    void Tri(int32_t i0, int32_t m)
+    // Triangle lattice. Tri(i0, m, c): the points (i, j) with
+    // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
+    // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
+    // split computes only the points its parts do not share with it.
+    void Tri(int32_t i0, int32_t m, const CG::vec3<float> c[3])
     {
-        const CG::vec3<float> c[3] = {point(i0, i0), point(i0 + m, i0), point(i0 + m, i0 + m)};
         if (m == 1) return Box(c, 3);  // the small triangle on the diagonal
         if (Settle(c, 3, true)) return;
         const int32_t h = m / 2;
-        Tri(i0, h);
-        Rect(i0 + h, i0 + m, i0, i0 + h, true);
-        Tri(i0 + h, m - h);
+        const CG::vec3<float> a = point(i0 + h, i0), b = point(i0 + h, i0 + h), d = point(i0 + m, i0 + h);
+        const CG::vec3<float> lower[3] = {c[0], a, b}, square[4] = {a, c[1], d, b}, upper[3] = {b, d, c[2]};
+        Tri(i0, h, lower);
+        Rect(i0 + h, i0 + m, i0, i0 + h, true, square);
+        Tri(i0 + h, m - h, upper);
     }
 
     // The lattice squares [i0, i1) x [j0, j1), each a pair of small
-    // triangles (triangle lattice, halves) or one small quadrilateral.
-    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves)
+    // triangles (triangle lattice, halves) or one small quadrilateral; c
+    // are the points (i0, j0), (i1, j0), (i1, j1), (i0, j1).
+    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves, const CG::vec3<float> c[4])
     {
-        const CG::vec3<float> c[4] = {point(i0, j0), point(i1, j0), point(i1, j1), point(i0, j1)};
         if (i1 - i0 == 1 && j1 - j0 == 1) {
             if (!halves) return Box(c, 4);
             if (Settle(c, 4, false)) return;
@@ -560,12 +559,16 @@ struct VekGrid::LatticeBins {
         const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(c[1] - c[0]) >= extent(c[3] - c[0]));
         if (alongI) {
             const int32_t h = (i0 + i1) / 2;
-            Rect(i0, h, j0, j1, halves);
-            Rect(h, i1, j0, j1, halves);
+            const CG::vec3<float> a = point(h, j0), b = point(h, j1);
+            const CG::vec3<float> left[4] = {c[0], a, b, c[3]}, right[4] = {a, c[1], c[2], b};
+            Rect(i0, h, j0, j1, halves, left);
+            Rect(h, i1, j0, j1, halves, right);
         } else {
             const int32_t h = (j0 + j1) / 2;
-            Rect(i0, i1, j0, h, halves);
-            Rect(i0, i1, h, j1, halves);
+            const CG::vec3<float> a = point(i0, h), b = point(i1, h);
+            const CG::vec3<float> near[4] = {c[0], c[1], b, a}, far[4] = {a, b, c[2], c[3]};
+            Rect(i0, i1, j0, h, halves, near);
+            Rect(i0, i1, h, j1, halves, far);
         }
     }
 };
@@ -602,8 +605,9 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
     // 3. The small triangles between rows i and i + 1 are the halves of the
     //    squares [i, i + 1] x [j, j + 1] below the diagonal, and one on it.
     LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    LatticeSlack(v, 3, bins.slack);
-    bins.Tri(0, k);
+    if (k > 1) LatticeSlack(v, 3, bins.slack);
+    const CG::vec3<float> corners[3] = {point(0, 0), point(k, 0), point(k, k)};
+    bins.Tri(0, k, corners);
 }
 
 void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
@@ -625,8 +629,9 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     };
     // 3. Every lattice cell lands in the cells of the box of its four points.
     LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    LatticeSlack(v, 4, bins.slack);
-    bins.Rect(0, kA, 0, kB, false);
+    if (kA > 1 || kB > 1) LatticeSlack(v, 4, bins.slack);
+    const CG::vec3<float> corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
+    bins.Rect(0, kA, 0, kB, false, corners);
 }
 
 void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
@@ -641,8 +646,12 @@ void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t l
 void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
 {
     BuildState& s = *build_;
-    uint64_t& occupied = occupancy[position >> 6].cells;
     const uint64_t bit = uint64_t(1) << (position & 63);
+    // The face has entered this plain cell already (its blocks overlap
+    // where they meet).
+    uint64_t& entered = s.entered[position >> 6];
+    if (entered & bit) return;
+    uint64_t& occupied = occupancy[position >> 6].cells;
     uint32_t& cell = s.cells[position];
     // 1. A cell's first entry settles its kind: more than kCrowdedCell
     //    faces counted there by box make it crowded, and its faces go to a
@@ -672,13 +681,10 @@ void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t po
         }
         return;
     }
-    // 2. A plain cell: an entry, once per face (a face's blocks overlap
-    //    where they meet).
-    uint64_t& entered = s.entered[position >> 6];
-    if (entered & bit) return;
+    // 2. A plain cell: an entry.
     entered |= bit;
     ++cell;
-    s.entries.push_back(BuildState::Entry{position, face});
+    s.entries.push_back(uint64_t(face) << 32 | position);
     ++entries_;
 }
 
@@ -773,7 +779,8 @@ void VekGrid::Compact()
     }
     cellStart[k] = at;
     // 3. Plain cells' entries, newest first: the log read backwards.
-    for (auto e = s.entries.rbegin(); e != s.entries.rend(); ++e) items[s.cells[e->position]++] = e->face;
+    for (auto e = s.entries.rbegin(); e != s.entries.rend(); ++e)
+        items[s.cells[static_cast<uint32_t>(*e)]++] = static_cast<uint32_t>(*e >> 32);
     GrowEmptyBoxes();
     // 4. The build-time state goes to the next grid of this level.
     s.holders.clear();
