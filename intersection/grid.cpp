@@ -22,6 +22,7 @@
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -49,23 +50,35 @@ struct VekGrid::Holder {
 // compact arrays), so a cell's neighbours lie close by.
 struct VekGrid::BuildState {
     // Per cell: until its first entry, the faces counted there by box; then
-    // its entry count (a plain cell) or kCellCrowded and its holder.
-    std::vector<uint32_t> cells;
+    // its entry count (a plain cell) or kCellCrowded and its holder. Taken
+    // zeroed from the allocator, which hands a large block out as untouched
+    // pages the system zeroes only where they are first written: the cells
+    // a build never reaches, most of a large grid, cost neither time nor
+    // memory.
+    struct Free {
+        void operator()(void* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint32_t, Free> cells;
     // Per cell, one bit: entered by the face being binned, which enters a
     // cell once.
     std::vector<uint64_t> entered;
-    // Plain cells' entries in the order they were made: the face in the
-    // high half, the cell's position in the low.
-    std::vector<uint64_t> entries;
+    // Plain cells' entries in the order they were made (the face in the
+    // high half, the cell's position in the low), in blocks that never
+    // move as the log grows; blocks stay for the level's next grid.
+    static constexpr size_t kLogShift = 16;
+    std::vector<std::unique_ptr<uint64_t[]>> log;
+    size_t logged = 0;
+    void Log(uint64_t entry)
+    {
+        if ((logged >> kLogShift) == log.size()) log.emplace_back(new uint64_t[size_t(1) << kLogShift]);
+        log[logged >> kLogShift][logged & ((size_t(1) << kLogShift) - 1)] = entry;
+        ++logged;
+    }
+    uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
     // Crowded cells in the order their first face was met.
     std::vector<std::unique_ptr<Holder>> holders;
     // Per axis, a cell coordinate's share of the position.
     std::vector<uint32_t> place[3];
-    // Counting: each face's cell range.
-    struct Range {
-        uint16_t first[3], last[3];
-    };
-    std::vector<Range> ranges;
 };
 
 namespace {
@@ -75,6 +88,9 @@ constexpr uint32_t kCellCrowded = 0x80000000u;
 // Walks fetch ahead on structures larger than this (records, entries,
 // offsets and occupancy), several times what a core's caches hold.
 constexpr size_t kFetchAheadBytes = size_t(8) << 20;
+// Face records are made this many ahead of the face they fetch, enough to
+// cover a read from memory.
+constexpr size_t kRecordsAhead = 8;
 // Extents and cell sizes at or below this count as zero.
 constexpr float kZeroLength = 1e-10f;
 constexpr float kCubeRoot = 0.33333334f;
@@ -310,11 +326,7 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     }
     // 2. Face records, numbered in the order the cells first name them
     //    (nested grids where their cell stands).
-    //    Rays read them at random, so they ask for large pages.
-    std::vector<uint32_t> numbers(faces.size(), kEntryNested);
-    records.reserve(faces.size());
-    platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
-    NumberRecords(faces, numbers);
+    NumberRecords(faces);
     // 3. Walk style: fetching ahead pays once the structure is well beyond
     //    what the caches hold, and only costs on smaller ones.
     size_t bytes = records.size() * sizeof(FaceRecord);
@@ -331,9 +343,11 @@ void VekGrid::StartBuild(BuildState* state)
     build_ = state;
     BuildState& s = *state;
     const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
-    s.cells.assign(positions, 0u);
+    s.cells.reset();
+    s.cells.reset(static_cast<uint32_t*>(std::calloc(positions, sizeof(uint32_t))));
+    if (!s.cells) throw std::bad_alloc();
     s.entered.assign((positions + 63) / 64, 0u);
-    s.entries.clear();
+    s.logged = 0;
     s.holders.clear();
     for (int i = 0; i < 3; ++i) {
         s.place[i].resize(resolution[i]);
@@ -378,16 +392,20 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     BuildState& s = *build_;
     const int32_t nx = resolution[0], ny = resolution[1], nz = resolution[2];
     const uint32_t *px = s.place[0].data(), *py = s.place[1].data(), *pz = s.place[2].data();
-    uint32_t* c = s.cells.data();
+    uint32_t* c = s.cells.get();
     // 1. Every face's cell range.
-    s.ranges.clear();
+    struct Range {
+        uint16_t first[3], last[3];
+    };
+    std::vector<Range> ranges;
+    ranges.reserve(faces.size());
     size_t covered = 0;
     for (uint32_t face : faces) {
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         int32_t lo[3], hi[3];
         CellRange(f.boundsMin, f.boundsMax, lo, hi);
-        BuildState::Range r;
+        Range r;
         size_t cells = 1;
         for (int i = 0; i < 3; ++i) {
             r.first[i] = static_cast<uint16_t>(lo[i]);
@@ -395,12 +413,12 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
             cells *= static_cast<size_t>(hi[i] - lo[i] + 1);
         }
         covered += cells;
-        s.ranges.push_back(r);
+        ranges.push_back(r);
     }
     // 2. Adding to every cell of each box, when that is the cheaper way.
     const size_t gridCells = static_cast<size_t>(sliceSize) * static_cast<size_t>(nz);
-    if (covered <= 8 * s.ranges.size() + 3 * gridCells) {
-        for (const BuildState::Range& r : s.ranges)
+    if (covered <= 8 * ranges.size() + 3 * gridCells) {
+        for (const Range& r : ranges)
             for (int32_t z = r.first[2]; z <= r.last[2]; ++z)
                 for (int32_t y = r.first[1]; y <= r.last[1]; ++y)
                     for (int32_t x = r.first[0]; x <= r.last[0]; ++x) ++c[pz[z] + py[y] + px[x]];
@@ -411,7 +429,7 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
         if (x < nx && y < ny && z < nz) c[pz[z] + py[y] + px[x]] += value;
     };
     const uint32_t minus = ~0u;  // the counts wrap around and come back
-    for (const BuildState::Range& r : s.ranges) {
+    for (const Range& r : ranges) {
         const int32_t lo[3] = {r.first[0], r.first[1], r.first[2]};
         const int32_t hi[3] = {r.last[0] + 1, r.last[1] + 1, r.last[2] + 1};
         add(lo[0], lo[1], lo[2], 1);
@@ -440,7 +458,7 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
     for (uint32_t face : faces) {
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
-        const size_t start = s.entries.size();
+        const size_t start = s.logged;
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
             int32_t first[3], last[3];
             CellRange(f.boundsMin, f.boundsMax, first, last);  // the widened box covers every turn
@@ -451,8 +469,8 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
             BinTriangle(face, f);
         }
         // The cells this face entered are open to the next one again.
-        for (size_t e = start; e < s.entries.size(); ++e) {
-            const uint32_t position = static_cast<uint32_t>(s.entries[e]);
+        for (size_t e = start; e < s.logged; ++e) {
+            const uint32_t position = static_cast<uint32_t>(s.Logged(e));
             s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
         }
         if (entries_ > most || work_ > mostWork) return false;
@@ -652,7 +670,7 @@ void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t po
     uint64_t& entered = s.entered[position >> 6];
     if (entered & bit) return;
     uint64_t& occupied = occupancy[position >> 6].cells;
-    uint32_t& cell = s.cells[position];
+    uint32_t& cell = s.cells.get()[position];
     // 1. A cell's first entry settles its kind: more than kCrowdedCell
     //    faces counted there by box make it crowded, and its faces go to a
     //    nested grid over the cell's box.
@@ -684,7 +702,7 @@ void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t po
     // 2. A plain cell: an entry.
     entered |= bit;
     ++cell;
-    s.entries.push_back(uint64_t(face) << 32 | position);
+    s.Log(uint64_t(face) << 32 | position);
     ++entries_;
 }
 
@@ -734,7 +752,7 @@ void VekGrid::Compact()
     //    entry, per nested grid and per face of a crowded cell that kept a
     //    list. The offsets are 32-bit; a structure beyond that is an
     //    allocation failure like any other.
-    size_t occupied = 0, total = s.entries.size(), nested = 0;
+    size_t occupied = 0, total = s.logged, nested = 0;
     for (const OccupancyWord& w : occupancy) occupied += static_cast<size_t>(__builtin_popcountll(w.cells));
     for (const std::unique_ptr<Holder>& holder : s.holders) {
         total += holder->grid ? 1 : holder->faces.size();
@@ -761,7 +779,7 @@ void VekGrid::Compact()
             for (; p >= blockEnd; blockEnd += blockCells) ++block;
             blockOccupied[block] = 1;
             cellStart[k++] = at;
-            uint32_t& cell = s.cells[p];
+            uint32_t& cell = s.cells.get()[p];
             if (!(cell & kCellCrowded)) {
                 const uint32_t count = cell;
                 cell = at;
@@ -779,40 +797,63 @@ void VekGrid::Compact()
     }
     cellStart[k] = at;
     // 3. Plain cells' entries, newest first: the log read backwards.
-    for (auto e = s.entries.rbegin(); e != s.entries.rend(); ++e)
-        items[s.cells[static_cast<uint32_t>(*e)]++] = static_cast<uint32_t>(*e >> 32);
+    uint32_t* next = s.cells.get();
+    for (size_t e = s.logged; e-- > 0;) {
+        const uint64_t entry = s.Logged(e);
+        items[next[static_cast<uint32_t>(entry)]++] = static_cast<uint32_t>(entry >> 32);
+    }
     GrowEmptyBoxes();
     // 4. The build-time state goes to the next grid of this level.
     s.holders.clear();
+    s.cells.reset();
     build_ = nullptr;
     faces_ = nullptr;
 }
 
-void VekGrid::NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers)
+void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
 {
-    // Depth first in cell order, as a walk would meet the entries; every
-    // grid's entries then name records.
-    struct Numbering {
-        const std::vector<CellItem>& faces;
-        std::vector<uint32_t>& numbers;
-        std::vector<FaceRecord>& records;
-        void operator()(VekGrid& g)
-        {
-            for (uint32_t& e : g.items) {
-                if (e & kEntryNested) {
-                    (*this)(*g.nestedGrids[e & ~kEntryNested]);
-                    continue;
+    // 1. Numbers depth first in cell order, as a walk would meet the
+    //    entries; every grid's entries then name records, and order lists
+    //    the faces by their records' numbers.
+    std::vector<uint32_t> order;
+    {
+        std::vector<uint32_t> numbers(faces.size(), kEntryNested);  // none yet
+        order.reserve(faces.size());
+        struct Numbering {
+            std::vector<uint32_t>& numbers;
+            std::vector<uint32_t>& order;
+            void operator()(VekGrid& g)
+            {
+                for (uint32_t& e : g.items) {
+                    if (e & kEntryNested) {
+                        (*this)(*g.nestedGrids[e & ~kEntryNested]);
+                        continue;
+                    }
+                    uint32_t& n = numbers[e];
+                    if (n == kEntryNested) {
+                        n = static_cast<uint32_t>(order.size());
+                        order.push_back(e);
+                    }
+                    e = n;
                 }
-                uint32_t& n = numbers[e];
-                if (n == kEntryNested) {
-                    n = static_cast<uint32_t>(records.size());
-                    records.push_back(MakeRecord(*ItemFace(faces[e]), faces[e] & kItemNotSurface));
-                }
-                e = n;
             }
+        } numbering{numbers, order};
+        numbering(*this);
+    }
+    // 2. The records in that order. Rays read them at random, so they ask
+    //    for large pages; the faces are read at random here, so each is
+    //    fetched a few records ahead.
+    records.reserve(order.size());
+    platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
+    for (size_t i = 0; i < order.size(); ++i) {
+        if (i + kRecordsAhead < order.size()) {
+            const char* ahead = reinterpret_cast<const char*>(ItemFace(faces[order[i + kRecordsAhead]]));
+            __builtin_prefetch(ahead);
+            __builtin_prefetch(ahead + sizeof(VekFace) - 1);
         }
-    } numbering{faces, numbers, records};
-    numbering(*this);
+        const CellItem item = faces[order[i]];
+        records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
+    }
 }
 
 }  // namespace vek

@@ -219,7 +219,7 @@ private:
     bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
     void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
-    void NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers);
+    void NumberRecords(const std::vector<CellItem>& faces);
     template <class F>
     void ForEachGrid(F f);
     void GrowEmptyBoxes();
