@@ -19,6 +19,8 @@
 // within that is dropped and its cell keeps a plain list.
 #include "intersection/grid.h"
 
+#include <emmintrin.h>
+
 #include <algorithm>
 #include <cassert>
 #include <cmath>
@@ -490,52 +492,74 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
 // small triangles' cell ranges, which overlap where the triangles meet, add
 // up to exactly the block's cell range: inserted at once. Otherwise the
 // block is split, down to single small triangles binned by their own box.
+// A point in vector lanes x, y, z (the fourth lane is unused). The
+// lattice's arithmetic is done lane by lane with the same operations in the
+// same order as on the three coordinates one by one, so every point and
+// every cell comes out bit for bit as it always has.
+using Lanes = __m128;
+
+Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
+
 template <class Point>
 struct VekGrid::LatticeBins {
     VekGrid& g;
     uint32_t face;
     const Point& point;  // point(i, j): the lattice point, computed as the sampling always has
-    float slack[3];
+    Lanes slack;
+    // The grid's corner, inverse cell size and last cell, per lane.
+    Lanes lowest = ToLanes(g.boundsMin), inverse = ToLanes(g.inverseCellSize);
+    Lanes last = _mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
+                             static_cast<float>(g.resolution[2] - 1), 0.0f);
+
+    // The cell coordinates of a point per lane, as CellCoordinate finds
+    // them: NaN and points below the grid to 0, beyond it to the last cell.
+    __m128i Cells(Lanes p) const
+    {
+        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
+        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
+    }
+    // The lowest and highest of n points per lane, as std::min and std::max
+    // take them.
+    static void Bounds(const Lanes* p, int n, Lanes& lo, Lanes& hi)
+    {
+        lo = hi = p[0];
+        for (int k = 1; k < n; ++k) {
+            lo = _mm_min_ps(p[k], lo);
+            hi = _mm_max_ps(p[k], hi);
+        }
+    }
+    void Insert(__m128i first, __m128i last)
+    {
+        alignas(16) int32_t a[4], b[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(a), first);
+        _mm_store_si128(reinterpret_cast<__m128i*>(b), last);
+        g.InsertRange(face, a, b);
+    }
 
     // The cells of the box of n points.
-    void Box(const CG::vec3<float>* p, int n)
+    void Box(const Lanes* p, int n)
     {
         ++g.work_;
-        int32_t first[3], last[3];
-        for (int a = 0; a < 3; ++a) {
-            float lo = p[0][a], hi = p[0][a];
-            for (int k = 1; k < n; ++k) {
-                lo = std::min(lo, p[k][a]);
-                hi = std::max(hi, p[k][a]);
-            }
-            first[a] = g.CellCoordinate(lo, a);
-            last[a] = g.CellCoordinate(hi, a);
-        }
-        g.InsertRange(face, first, last);
+        Lanes lo, hi;
+        Bounds(p, n, lo, hi);
+        Insert(Cells(lo), Cells(hi));
     }
 
     // Inserts the block whose corners are c[0 .. n) when its cells are known
     // (slack false: its points are exactly these); false when it must be
     // split.
-    bool Settle(const CG::vec3<float>* c, int n, bool slackNeeded)
+    bool Settle(const Lanes* c, int n, bool slackNeeded)
     {
         ++g.work_;
-        int32_t first[3], last[3];
-        int spanning = 0;
-        for (int a = 0; a < 3; ++a) {
-            float lo = c[0][a], hi = c[0][a];
-            for (int k = 1; k < n; ++k) {
-                lo = std::min(lo, c[k][a]);
-                hi = std::max(hi, c[k][a]);
-            }
-            first[a] = g.CellCoordinate(lo, a);
-            last[a] = g.CellCoordinate(hi, a);
-            if (slackNeeded && (g.CellCoordinate(lo - slack[a], a) != first[a] ||
-                                g.CellCoordinate(hi + slack[a], a) != last[a]))
-                return false;
-            if (first[a] != last[a] && ++spanning > 1) return false;
-        }
-        g.InsertRange(face, first, last);
+        Lanes lo, hi;
+        Bounds(c, n, lo, hi);
+        const __m128i first = Cells(lo), last = Cells(hi);
+        auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
+        if (slackNeeded && (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
+            return false;
+        const int spanning = ~same(first, last) & 7;
+        if (spanning & (spanning - 1)) return false;  // spans cells along two axes
+        Insert(first, last);
         return true;
     }
 
@@ -543,13 +567,13 @@ struct VekGrid::LatticeBins {
     // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
     // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
     // split computes only the points its parts do not share with it.
-    void Tri(int32_t i0, int32_t m, const CG::vec3<float> c[3])
+    void Tri(int32_t i0, int32_t m, const Lanes c[3])
     {
         if (m == 1) return Box(c, 3);  // the small triangle on the diagonal
         if (Settle(c, 3, true)) return;
         const int32_t h = m / 2;
-        const CG::vec3<float> a = point(i0 + h, i0), b = point(i0 + h, i0 + h), d = point(i0 + m, i0 + h);
-        const CG::vec3<float> lower[3] = {c[0], a, b}, square[4] = {a, c[1], d, b}, upper[3] = {b, d, c[2]};
+        const Lanes a = point(i0 + h, i0), b = point(i0 + h, i0 + h), d = point(i0 + m, i0 + h);
+        const Lanes lower[3] = {c[0], a, b}, square[4] = {a, c[1], d, b}, upper[3] = {b, d, c[2]};
         Tri(i0, h, lower);
         Rect(i0 + h, i0 + m, i0, i0 + h, true, square);
         Tri(i0 + h, m - h, upper);
@@ -558,12 +582,12 @@ struct VekGrid::LatticeBins {
     // The lattice squares [i0, i1) x [j0, j1), each a pair of small
     // triangles (triangle lattice, halves) or one small quadrilateral; c
     // are the points (i0, j0), (i1, j0), (i1, j1), (i0, j1).
-    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves, const CG::vec3<float> c[4])
+    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves, const Lanes c[4])
     {
         if (i1 - i0 == 1 && j1 - j0 == 1) {
             if (!halves) return Box(c, 4);
             if (Settle(c, 4, false)) return;
-            const CG::vec3<float> lower[3] = {c[0], c[1], c[2]}, upper[3] = {c[0], c[3], c[2]};
+            const Lanes lower[3] = {c[0], c[1], c[2]}, upper[3] = {c[0], c[3], c[2]};
             Box(lower, 3);
             Box(upper, 3);
             return;
@@ -571,20 +595,22 @@ struct VekGrid::LatticeBins {
         if (Settle(c, 4, true)) return;
         // Split across the longer side as the face lies, not as the indices
         // count: a sliver's lattice is long one way and thin the other.
-        auto extent = [](const CG::vec3<float>& d) {
-            return std::max(std::fabs(d.x), std::max(std::fabs(d.y), std::fabs(d.z)));
+        auto extent = [](Lanes d) {
+            alignas(16) float e[4];
+            _mm_store_ps(e, d);
+            return std::max(std::fabs(e[0]), std::max(std::fabs(e[1]), std::fabs(e[2])));
         };
-        const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(c[1] - c[0]) >= extent(c[3] - c[0]));
+        const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(_mm_sub_ps(c[1], c[0])) >= extent(_mm_sub_ps(c[3], c[0])));
         if (alongI) {
             const int32_t h = (i0 + i1) / 2;
-            const CG::vec3<float> a = point(h, j0), b = point(h, j1);
-            const CG::vec3<float> left[4] = {c[0], a, b, c[3]}, right[4] = {a, c[1], c[2], b};
+            const Lanes a = point(h, j0), b = point(h, j1);
+            const Lanes left[4] = {c[0], a, b, c[3]}, right[4] = {a, c[1], c[2], b};
             Rect(i0, h, j0, j1, halves, left);
             Rect(h, i1, j0, j1, halves, right);
         } else {
             const int32_t h = (j0 + j1) / 2;
-            const CG::vec3<float> a = point(i0, h), b = point(i1, h);
-            const CG::vec3<float> near[4] = {c[0], c[1], b, a}, far[4] = {a, b, c[2], c[3]};
+            const Lanes a = point(i0, h), b = point(i1, h);
+            const Lanes near[4] = {c[0], c[1], b, a}, far[4] = {a, b, c[2], c[3]};
             Rect(i0, i1, j0, h, halves, near);
             Rect(i0, i1, h, j1, halves, far);
         }
@@ -593,14 +619,16 @@ struct VekGrid::LatticeBins {
 
 namespace {
 
-// The slack of lattice points computed from corners v[0 .. n).
-void LatticeSlack(const CG::vec3<float>* v, int n, float slack[3])
+// The slack of lattice points computed from corners v[0 .. n), per lane.
+Lanes LatticeSlack(const CG::vec3<float>* v, int n)
 {
+    float slack[3];
     for (int a = 0; a < 3; ++a) {
         float largest = 0.0f;
         for (int k = 0; k < n; ++k) largest = std::max(largest, std::fabs(v[k][a]));
         slack[a] = largest * kLatticeError + kLatticeErrorFloor;
     }
+    return _mm_setr_ps(slack[0], slack[1], slack[2], 0.0f);
 }
 
 }  // namespace
@@ -614,17 +642,17 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
     // 2. Lattice points P(i, j), j = 0..i, with a = i / k and b = j / i;
     //    exactly v0 + (i / k)(v1 - v0) + (j / k)(v2 - v1), an affine image of
     //    the integer points (i, j).
+    const Lanes v0 = ToLanes(v[0]), v1 = ToLanes(v[1]), v2 = ToLanes(v[2]);
     auto point = [&](int32_t i, int32_t j) {
         const float a = static_cast<float>(i) / static_cast<float>(k);
         const float b = i == 0 ? 0.0f : static_cast<float>(j) / static_cast<float>(i);
-        const CG::vec3<float> edge = v[1] * (1.0f - b) + v[2] * b;
-        return v[0] * (1.0f - a) + edge * a;
+        const Lanes edge = _mm_add_ps(_mm_mul_ps(v1, _mm_set1_ps(1.0f - b)), _mm_mul_ps(v2, _mm_set1_ps(b)));
+        return _mm_add_ps(_mm_mul_ps(v0, _mm_set1_ps(1.0f - a)), _mm_mul_ps(edge, _mm_set1_ps(a)));
     };
     // 3. The small triangles between rows i and i + 1 are the halves of the
     //    squares [i, i + 1] x [j, j + 1] below the diagonal, and one on it.
-    LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    if (k > 1) LatticeSlack(v, 3, bins.slack);
-    const CG::vec3<float> corners[3] = {point(0, 0), point(k, 0), point(k, k)};
+    LatticeBins<decltype(point)> bins{*this, face, point, k > 1 ? LatticeSlack(v, 3) : _mm_setzero_ps()};
+    const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
     bins.Tri(0, k, corners);
 }
 
@@ -638,17 +666,18 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     const int32_t kB = std::min(LatticeSteps(std::max(edge(c + 1), edge(c + 2)), minCellSize), kMaxResolution);
     // 2. Lattice points P(i, j) in corner order 0..3, a bilinear image of
     //    the integer points (i, j).
+    const Lanes v0 = ToLanes(v[0]), v3 = ToLanes(v[3]);
+    const Lanes along0 = ToLanes(v[1] - v[0]), along3 = ToLanes(v[2] - v[3]);
     auto point = [&](int32_t i, int32_t j) {
         const float a = static_cast<float>(i) / static_cast<float>(kA);
         const float b = static_cast<float>(j) / static_cast<float>(kB);
-        const CG::vec3<float> near = v[0] + (v[1] - v[0]) * b;
-        const CG::vec3<float> far = v[3] + (v[2] - v[3]) * b;
-        return near * (1.0f - a) + far * a;
+        const Lanes near = _mm_add_ps(v0, _mm_mul_ps(along0, _mm_set1_ps(b)));
+        const Lanes far = _mm_add_ps(v3, _mm_mul_ps(along3, _mm_set1_ps(b)));
+        return _mm_add_ps(_mm_mul_ps(near, _mm_set1_ps(1.0f - a)), _mm_mul_ps(far, _mm_set1_ps(a)));
     };
     // 3. Every lattice cell lands in the cells of the box of its four points.
-    LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    if (kA > 1 || kB > 1) LatticeSlack(v, 4, bins.slack);
-    const CG::vec3<float> corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
+    LatticeBins<decltype(point)> bins{*this, face, point, kA > 1 || kB > 1 ? LatticeSlack(v, 4) : _mm_setzero_ps()};
+    const Lanes corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
     bins.Rect(0, kA, 0, kB, false, corners);
 }
 
