@@ -90,9 +90,10 @@ constexpr uint32_t kCellCrowded = 0x80000000u;
 // Walks fetch ahead on structures larger than this (records, entries,
 // offsets and occupancy), several times what a core's caches hold.
 constexpr size_t kFetchAheadBytes = size_t(8) << 20;
-// Face records are made this many ahead of the face they fetch, enough to
-// cover a read from memory.
-constexpr size_t kRecordsAhead = 8;
+// Loops over faces fetch the face this many places ahead, enough to cover
+// a read from memory: faces are records of their own, read a few times
+// over a build.
+constexpr size_t kFacesAhead = 8;
 // Extents and cell sizes at or below this count as zero.
 constexpr float kZeroLength = 1e-10f;
 constexpr float kCubeRoot = 0.33333334f;
@@ -161,6 +162,15 @@ int BaseCorner(const VekFace& f)
         }
     }
     return remembered;
+}
+
+// Fetches a face's fields ahead of their use; they may span three lines.
+void FetchFace(const VekFace* f)
+{
+    const char* p = reinterpret_cast<const char*>(f);
+    __builtin_prefetch(p);
+    __builtin_prefetch(p + 64);
+    __builtin_prefetch(p + sizeof(VekFace) - 1);
 }
 
 FaceRecord MakeRecord(const VekFace& f, bool notSurface)
@@ -402,8 +412,9 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     std::vector<Range> ranges;
     ranges.reserve(faces.size());
     size_t covered = 0;
-    for (uint32_t face : faces) {
-        const VekFace& f = *ItemFace((*faces_)[face]);
+    for (size_t n = 0; n < faces.size(); ++n) {
+        if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
+        const VekFace& f = *ItemFace((*faces_)[faces[n]]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         int32_t lo[3], hi[3];
         CellRange(f.boundsMin, f.boundsMax, lo, hi);
@@ -457,7 +468,9 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
     BuildState& s = *build_;
-    for (uint32_t face : faces) {
+    for (size_t n = 0; n < faces.size(); ++n) {
+        if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
+        const uint32_t face = faces[n];
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         const size_t start = s.logged;
@@ -875,11 +888,7 @@ void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
     records.reserve(order.size());
     platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
     for (size_t i = 0; i < order.size(); ++i) {
-        if (i + kRecordsAhead < order.size()) {
-            const char* ahead = reinterpret_cast<const char*>(ItemFace(faces[order[i + kRecordsAhead]]));
-            __builtin_prefetch(ahead);
-            __builtin_prefetch(ahead + sizeof(VekFace) - 1);
-        }
+        if (i + kFacesAhead < order.size()) FetchFace(ItemFace(faces[order[i + kFacesAhead]]));
         const CellItem item = faces[order[i]];
         records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
     }
