@@ -541,8 +541,16 @@ struct VekGrid::LatticeBins {
             hi = _mm_max_ps(p[k], hi);
         }
     }
+    // The cells the face entered last: a block whose cells lie among them
+    // (neighbouring blocks often land in the same cells) adds nothing.
+    __m128i lastFirst = _mm_set1_epi32(1), lastLast = _mm_setzero_si128();
     void Insert(__m128i first, __m128i last)
     {
+        const __m128i inside = _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi32(first, lastFirst), _mm_cmpgt_epi32(last, lastLast)),
+                                                _mm_set1_epi32(-1));
+        if ((_mm_movemask_ps(_mm_castsi128_ps(inside)) & 7) == 7) return;
+        lastFirst = first;
+        lastLast = last;
         alignas(16) int32_t a[4], b[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(a), first);
         _mm_store_si128(reinterpret_cast<__m128i*>(b), last);
@@ -648,25 +656,46 @@ Lanes LatticeSlack(const CG::vec3<float>* v, int n)
 
 void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
 {
-    // 1. Lattice steps from the longest edge.
+    // 1. Lattice steps from the longest edge. The square root rounds
+    //    monotonically, so the longest length is the root of the largest
+    //    square, unless a square is NaN.
     const CG::vec3<float>* v = f.vertex;
-    const float longest = std::max(Length(v[1] - v[0]), std::max(Length(v[2] - v[1]), Length(v[0] - v[2])));
+    const CG::vec3<float> e0 = v[1] - v[0], e1 = v[2] - v[1], e2 = v[0] - v[2];
+    const float s0 = CG::dot(e0, e0), s1 = CG::dot(e1, e1), s2 = CG::dot(e2, e2);
+    const float longest = s0 == s0 && s1 == s1 && s2 == s2
+                              ? std::sqrt(std::max(s0, std::max(s1, s2)))
+                              : std::max(std::sqrt(s0), std::max(std::sqrt(s1), std::sqrt(s2)));
     const int32_t k = std::min(LatticeSteps(longest, minCellSize), kMaxResolution);
     // 2. Lattice points P(i, j), j = 0..i, with a = i / k and b = j / i;
     //    exactly v0 + (i / k)(v1 - v0) + (j / k)(v2 - v1), an affine image of
     //    the integer points (i, j).
     const Lanes v0 = ToLanes(v[0]), v1 = ToLanes(v[1]), v2 = ToLanes(v[2]);
     auto point = [&](int32_t i, int32_t j) {
-        const float a = static_cast<float>(i) / static_cast<float>(k);
-        const float b = i == 0 ? 0.0f : static_cast<float>(j) / static_cast<float>(i);
+        // a and b by one division of two lanes; b is 0 where i is (so is j).
+        alignas(16) float q[4];
+        _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
+                                   _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
+        const float a = q[0], b = q[1];
         const Lanes edge = _mm_add_ps(_mm_mul_ps(v1, _mm_set1_ps(1.0f - b)), _mm_mul_ps(v2, _mm_set1_ps(b)));
         return _mm_add_ps(_mm_mul_ps(v0, _mm_set1_ps(1.0f - a)), _mm_mul_ps(edge, _mm_set1_ps(a)));
     };
     // 3. The small triangles between rows i and i + 1 are the halves of the
     //    squares [i, i + 1] x [j, j + 1] below the diagonal, and one on it.
+    //    The lattice's corners are the face's own where those are finite
+    //    (the computed ones differ at most in the sign of a zero, which
+    //    finds the same cells).
     LatticeBins<decltype(point)> bins{*this, face, point, k > 1 ? LatticeSlack(v, 3) : _mm_setzero_ps()};
-    const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
-    bins.Tri(0, k, corners);
+    const Lanes zero = _mm_setzero_ps();
+    const int finite = _mm_movemask_ps(_mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(_mm_sub_ps(v0, v0), zero),
+                                                             _mm_cmpeq_ps(_mm_sub_ps(v1, v1), zero)),
+                                                  _mm_cmpeq_ps(_mm_sub_ps(v2, v2), zero)));
+    if (finite == 0xF) {
+        const Lanes corners[3] = {v0, v1, v2};
+        bins.Tri(0, k, corners);
+    } else {
+        const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
+        bins.Tri(0, k, corners);
+    }
 }
 
 void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
