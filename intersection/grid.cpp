@@ -290,17 +290,28 @@ void VekGrid::GrowEmptyBoxes()
         for (int32_t y = 0; y < n[1]; ++y)
             for (int32_t x = 0; x < n[0]; ++x) {
                 if (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x]) continue;
+                // A side that once meets an occupied block stays closed:
+                // its layer only widens as the other sides grow.
                 int32_t lo[3] = {x, y, z}, hi[3] = {x, y, z};
+                bool openLo[3] = {true, true, true}, openHi[3] = {true, true, true};
                 for (bool grew = true; grew;) {
                     grew = false;
                     for (int axis = 0; axis < 3; ++axis) {
-                        if (lo[axis] > 0 && layerEmpty(lo, hi, axis, lo[axis] - 1)) {
-                            --lo[axis];
-                            grew = true;
+                        if (openLo[axis]) {
+                            if (lo[axis] > 0 && layerEmpty(lo, hi, axis, lo[axis] - 1)) {
+                                --lo[axis];
+                                grew = true;
+                            } else {
+                                openLo[axis] = false;
+                            }
                         }
-                        if (hi[axis] + 1 < n[axis] && layerEmpty(lo, hi, axis, hi[axis] + 1)) {
-                            ++hi[axis];
-                            grew = true;
+                        if (openHi[axis]) {
+                            if (hi[axis] + 1 < n[axis] && layerEmpty(lo, hi, axis, hi[axis] + 1)) {
+                                ++hi[axis];
+                                grew = true;
+                            } else {
+                                openHi[axis] = false;
+                            }
                         }
                     }
                 }
