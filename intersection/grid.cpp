@@ -587,10 +587,10 @@ struct VekGrid::LatticeBins {
         Bounds(c, n, lo, hi);
         const __m128i first = Cells(lo), last = Cells(hi);
         auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
-        if (slackNeeded && (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
-            return false;
         const int spanning = ~same(first, last) & 7;
         if (spanning & (spanning - 1)) return false;  // spans cells along two axes
+        if (slackNeeded && (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
+            return false;
         Insert(first, last);
         return true;
     }
@@ -736,11 +736,14 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
 
 void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
 {
-    const BuildState& s = *build_;
-    for (int32_t z = first[2]; z <= last[2]; ++z)
-        for (int32_t y = first[1]; y <= last[1]; ++y)
-            for (int32_t x = first[0]; x <= last[0]; ++x)
-                Insert(face, x, y, z, s.place[2][z] + s.place[1][y] + s.place[0][x]);
+    // Bounds and positions held apart from what the insertions write.
+    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
+    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
+    for (int32_t z = z0; z <= z1; ++z)
+        for (int32_t y = y0; y <= y1; ++y) {
+            const uint32_t row = pz[z] + py[y];
+            for (int32_t x = x0; x <= x1; ++x) Insert(face, x, y, z, row + px[x]);
+        }
 }
 
 void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
