@@ -386,24 +386,50 @@ void VekGrid::ClearRayMarks(int thread)
     for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
 
-int32_t VekGrid::CellCoordinate(float p, int axis) const
-{
-    // Truncation toward zero, then the clamp into the grid; clamped as a
-    // float first (NaN to 0) so that no NaN or huge value is converted.
-    const float f = (p - boundsMin[axis]) * inverseCellSize[axis];
-    const float last = static_cast<float>(resolution[axis] - 1);
-    const float clamped = f > 0.0f ? f : 0.0f;
-    return static_cast<int32_t>(clamped < last ? clamped : last);
-}
+namespace {
 
-void VekGrid::CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3],
-                        int32_t last[3]) const
-{
-    for (int i = 0; i < 3; ++i) {
-        first[i] = CellCoordinate(lo[i], i);
-        last[i] = CellCoordinate(hi[i], i);
+// A point in vector lanes x, y, z (the fourth lane is unused). Cells and
+// the lattice's arithmetic are done lane by lane with the same operations
+// in the same order as on the three coordinates one by one, so every point
+// and every cell comes out bit for bit as it always has.
+using Lanes = __m128;
+
+Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
+
+// A grid's cells along x, y and z at once: a coordinate's cell is the
+// truncation of its place in cells, clamped into the grid as a float first
+// (NaN to 0), so that no NaN or huge value is converted.
+struct CellLanes {
+    Lanes lowest, inverse, last;
+
+    explicit CellLanes(const VekGrid& g)
+        : lowest(ToLanes(g.boundsMin)),
+          inverse(ToLanes(g.inverseCellSize)),
+          last(_mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
+                           static_cast<float>(g.resolution[2] - 1), 0.0f))
+    {
     }
-}
+    __m128i operator()(Lanes p) const
+    {
+        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
+        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
+    }
+};
+
+// Cell coordinates out of their lanes.
+struct CellRange {
+    alignas(16) int32_t first[4];
+    alignas(16) int32_t last[4];
+
+    CellRange(__m128i a, __m128i b)
+    {
+        _mm_store_si128(reinterpret_cast<__m128i*>(first), a);
+        _mm_store_si128(reinterpret_cast<__m128i*>(last), b);
+    }
+    CellRange(const CellLanes& cells, const VekFace& f) : CellRange(cells(ToLanes(f.boundsMin)), cells(ToLanes(f.boundsMax))) {}
+};
+
+}  // namespace
 
 void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
@@ -416,6 +442,7 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     const int32_t nx = resolution[0], ny = resolution[1], nz = resolution[2];
     const uint32_t *px = s.place[0].data(), *py = s.place[1].data(), *pz = s.place[2].data();
     uint32_t* c = s.cells.get();
+    const CellLanes cells(*this);
     // 1. Every face's cell range.
     struct Range {
         uint16_t first[3], last[3];
@@ -427,8 +454,8 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const VekFace& f = *ItemFace((*faces_)[faces[n]]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
-        int32_t lo[3], hi[3];
-        CellRange(f.boundsMin, f.boundsMax, lo, hi);
+        const CellRange range(cells, f);
+        const int32_t *lo = range.first, *hi = range.last;
         Range r;
         size_t cells = 1;
         for (int i = 0; i < 3; ++i) {
@@ -486,9 +513,8 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         const size_t start = s.logged;
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
-            int32_t first[3], last[3];
-            CellRange(f.boundsMin, f.boundsMax, first, last);  // the widened box covers every turn
-            InsertRange(face, first, last);
+            const CellRange range(CellLanes(*this), f);  // the widened box covers every turn
+            InsertRange(face, range.first, range.last);
         } else if (f.vertexCount == 4) {
             BinQuadrilateral(face, f);
         } else {
@@ -516,32 +542,13 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
 // small triangles' cell ranges, which overlap where the triangles meet, add
 // up to exactly the block's cell range: inserted at once. Otherwise the
 // block is split, down to single small triangles binned by their own box.
-// A point in vector lanes x, y, z (the fourth lane is unused). The
-// lattice's arithmetic is done lane by lane with the same operations in the
-// same order as on the three coordinates one by one, so every point and
-// every cell comes out bit for bit as it always has.
-using Lanes = __m128;
-
-Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
-
 template <class Point>
 struct VekGrid::LatticeBins {
     VekGrid& g;
     uint32_t face;
     const Point& point;  // point(i, j): the lattice point, computed as the sampling always has
     Lanes slack;
-    // The grid's corner, inverse cell size and last cell, per lane.
-    Lanes lowest = ToLanes(g.boundsMin), inverse = ToLanes(g.inverseCellSize);
-    Lanes last = _mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
-                             static_cast<float>(g.resolution[2] - 1), 0.0f);
-
-    // The cell coordinates of a point per lane, as CellCoordinate finds
-    // them: NaN and points below the grid to 0, beyond it to the last cell.
-    __m128i Cells(Lanes p) const
-    {
-        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
-        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
-    }
+    CellLanes Cells{g};
     // The lowest and highest of n points per lane, as std::min and std::max
     // take them.
     static void Bounds(const Lanes* p, int n, Lanes& lo, Lanes& hi)
@@ -562,10 +569,8 @@ struct VekGrid::LatticeBins {
         if ((_mm_movemask_ps(_mm_castsi128_ps(inside)) & 7) == 7) return;
         lastFirst = first;
         lastLast = last;
-        alignas(16) int32_t a[4], b[4];
-        _mm_store_si128(reinterpret_cast<__m128i*>(a), first);
-        _mm_store_si128(reinterpret_cast<__m128i*>(b), last);
-        g.InsertRange(face, a, b);
+        const CellRange range(first, last);
+        g.InsertRange(face, range.first, range.last);
     }
 
     // The cells of the box of n points.

@@ -228,8 +228,6 @@ private:
     void BinQuadrilateral(uint32_t face, const VekFace& f);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
     void Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
-    void CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3], int32_t last[3]) const;
-    int32_t CellCoordinate(float p, int axis) const;
 
     // Build-time state: faces are named by their place in the top grid's
     // face list. build_ is this grid's level's state while it is built; the
