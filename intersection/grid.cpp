@@ -13,10 +13,13 @@
 // small triangles give (a block is split only where it straddles cell
 // boundaries along two axes, or lies on one to within rounding), so a face
 // costs about as much as the cells it lands in, however finely it is
-// sampled. Counting by box uses prefix sums. The nested grids of a crowded
-// cell may take a fixed number of bytes, and their binning a fixed amount
-// of work, per face of the cell; a grid that cannot separate its faces
-// within that is dropped and its cell keeps a plain list.
+// sampled. Counting by box adds to each cell of small boxes, or sums marks
+// at box corners where boxes are large beside the grid. Cells are not
+// lists: binning logs (cell, face) entries and each grid sorts its log by
+// cell once built. The nested grids of a crowded cell may take a fixed
+// number of bytes, and their binning a fixed amount of work, per face of
+// the cell; a grid that cannot separate its faces within that is dropped
+// and its cell keeps a plain list.
 #include "intersection/grid.h"
 
 #include <emmintrin.h>
@@ -208,6 +211,50 @@ FaceRecord MakeRecord(const VekFace& f, bool notSurface)
     return r;
 }
 
+// A point in vector lanes x, y, z (the fourth lane is unused). Cells and
+// the lattice's arithmetic are done lane by lane with the same operations
+// in the same order as on the three coordinates one by one, so every point
+// and every cell comes out bit for bit as it always has.
+using Lanes = __m128;
+
+Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
+
+// A grid's cells along x, y and z at once: a coordinate's cell is the
+// truncation of its place in cells, clamped into the grid as a float first
+// (NaN to 0), so that no NaN or huge value is converted.
+struct CellLanes {
+    Lanes lowest, inverse, last;
+
+    explicit CellLanes(const VekGrid& g)
+        : lowest(ToLanes(g.boundsMin)),
+          inverse(ToLanes(g.inverseCellSize)),
+          last(_mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
+                           static_cast<float>(g.resolution[2] - 1), 0.0f))
+    {
+    }
+    __m128i operator()(Lanes p) const
+    {
+        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
+        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
+    }
+};
+
+// Cell coordinates out of their lanes.
+struct CellRange {
+    alignas(16) int32_t first[4];
+    alignas(16) int32_t last[4];
+
+    CellRange(__m128i a, __m128i b)
+    {
+        _mm_store_si128(reinterpret_cast<__m128i*>(first), a);
+        _mm_store_si128(reinterpret_cast<__m128i*>(last), b);
+    }
+    CellRange(const CellLanes& cells, const VekFace& f)
+        : CellRange(cells(ToLanes(f.boundsMin)), cells(ToLanes(f.boundsMax)))
+    {
+    }
+};
+
 }  // namespace
 
 void ResolutionRule(const CG::vec3<float>& e, int64_t count, int32_t limit, int32_t out[3])
@@ -374,9 +421,9 @@ void VekGrid::StartBuild(BuildState* state)
     s.holders.clear();
     for (int i = 0; i < 3; ++i) {
         s.place[i].resize(resolution[i]);
-        for (int32_t c = 0; c < resolution[i]; ++c)
-            s.place[i][c] = static_cast<uint32_t>((c >> kBlockShift) * blockStride[i] +
-                                                  (c & ((1 << kBlockShift) - 1)) * localStride[i]);
+        int32_t cell[3] = {0, 0, 0};
+        for (cell[i] = 0; cell[i] < resolution[i]; ++cell[i])
+            s.place[i][cell[i]] = static_cast<uint32_t>(Position(cell));
     }
     occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
 }
@@ -385,51 +432,6 @@ void VekGrid::ClearRayMarks(int thread)
 {
     for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
-
-namespace {
-
-// A point in vector lanes x, y, z (the fourth lane is unused). Cells and
-// the lattice's arithmetic are done lane by lane with the same operations
-// in the same order as on the three coordinates one by one, so every point
-// and every cell comes out bit for bit as it always has.
-using Lanes = __m128;
-
-Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
-
-// A grid's cells along x, y and z at once: a coordinate's cell is the
-// truncation of its place in cells, clamped into the grid as a float first
-// (NaN to 0), so that no NaN or huge value is converted.
-struct CellLanes {
-    Lanes lowest, inverse, last;
-
-    explicit CellLanes(const VekGrid& g)
-        : lowest(ToLanes(g.boundsMin)),
-          inverse(ToLanes(g.inverseCellSize)),
-          last(_mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
-                           static_cast<float>(g.resolution[2] - 1), 0.0f))
-    {
-    }
-    __m128i operator()(Lanes p) const
-    {
-        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
-        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
-    }
-};
-
-// Cell coordinates out of their lanes.
-struct CellRange {
-    alignas(16) int32_t first[4];
-    alignas(16) int32_t last[4];
-
-    CellRange(__m128i a, __m128i b)
-    {
-        _mm_store_si128(reinterpret_cast<__m128i*>(first), a);
-        _mm_store_si128(reinterpret_cast<__m128i*>(last), b);
-    }
-    CellRange(const CellLanes& cells, const VekFace& f) : CellRange(cells(ToLanes(f.boundsMin)), cells(ToLanes(f.boundsMax))) {}
-};
-
-}  // namespace
 
 void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
@@ -457,13 +459,13 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
         const CellRange range(cells, f);
         const int32_t *lo = range.first, *hi = range.last;
         Range r;
-        size_t cells = 1;
+        size_t boxCells = 1;
         for (int i = 0; i < 3; ++i) {
             r.first[i] = static_cast<uint16_t>(lo[i]);
             r.last[i] = static_cast<uint16_t>(hi[i]);
-            cells *= static_cast<size_t>(hi[i] - lo[i] + 1);
+            boxCells *= static_cast<size_t>(hi[i] - lo[i] + 1);
         }
-        covered += cells;
+        covered += boxCells;
         ranges.push_back(r);
     }
     // 2. Adding to every cell of each box, when that is the cheaper way.
@@ -564,9 +566,8 @@ struct VekGrid::LatticeBins {
     __m128i lastFirst = _mm_set1_epi32(1), lastLast = _mm_setzero_si128();
     void Insert(__m128i first, __m128i last)
     {
-        const __m128i inside = _mm_andnot_si128(_mm_or_si128(_mm_cmplt_epi32(first, lastFirst), _mm_cmpgt_epi32(last, lastLast)),
-                                                _mm_set1_epi32(-1));
-        if ((_mm_movemask_ps(_mm_castsi128_ps(inside)) & 7) == 7) return;
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi32(first, lastFirst), _mm_cmpgt_epi32(last, lastLast));
+        if ((_mm_movemask_ps(_mm_castsi128_ps(outside)) & 7) == 0) return;
         lastFirst = first;
         lastLast = last;
         const CellRange range(first, last);
@@ -594,7 +595,8 @@ struct VekGrid::LatticeBins {
         auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
         const int spanning = ~same(first, last) & 7;
         if (spanning & (spanning - 1)) return false;  // spans cells along two axes
-        if (slackNeeded && (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
+        if (slackNeeded &&
+            (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
             return false;
         Insert(first, last);
         return true;
@@ -637,7 +639,8 @@ struct VekGrid::LatticeBins {
             _mm_store_ps(e, d);
             return std::max(std::fabs(e[0]), std::max(std::fabs(e[1]), std::fabs(e[2])));
         };
-        const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(_mm_sub_ps(c[1], c[0])) >= extent(_mm_sub_ps(c[3], c[0])));
+        const bool alongI =
+            j1 - j0 == 1 || (i1 - i0 > 1 && extent(_mm_sub_ps(c[1], c[0])) >= extent(_mm_sub_ps(c[3], c[0])));
         if (alongI) {
             const int32_t h = (i0 + i1) / 2;
             const Lanes a = point(h, j0), b = point(h, j1);
