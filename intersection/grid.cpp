@@ -64,6 +64,9 @@ struct VekGrid::BuildState {
         void operator()(void* p) const { std::free(p); }
     };
     std::unique_ptr<uint32_t, Free> cells;
+    // Per cell, one bit: holds an entry (the occupancy bits, copied into
+    // the compact arrays, which are made together once the grid is built).
+    std::vector<uint64_t> occupied;
     // Per cell, one bit: entered by the face being binned, which enters a
     // cell once.
     std::vector<uint64_t> entered;
@@ -425,7 +428,7 @@ void VekGrid::StartBuild(BuildState* state)
         for (cell[i] = 0; cell[i] < resolution[i]; ++cell[i])
             s.place[i][cell[i]] = static_cast<uint32_t>(Position(cell));
     }
-    occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
+    s.occupied.assign((positions + 63) / 64, 0u);
 }
 
 void VekGrid::ClearRayMarks(int thread)
@@ -762,7 +765,7 @@ void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t po
     // where they meet).
     uint64_t& entered = s.entered[position >> 6];
     if (entered & bit) return;
-    uint64_t& occupied = occupancy[position >> 6].cells;
+    uint64_t& occupied = s.occupied[position >> 6];
     uint32_t& cell = s.cells.get()[position];
     // 1. A cell's first entry settles its kind: more than kCrowdedCell
     //    faces counted there by box make it crowded, and its faces go to a
@@ -846,16 +849,17 @@ void VekGrid::Compact()
     //    list. The offsets are 32-bit; a structure beyond that is an
     //    allocation failure like any other.
     size_t occupied = 0, total = s.logged, nested = 0;
-    for (const OccupancyWord& w : occupancy) occupied += static_cast<size_t>(__builtin_popcountll(w.cells));
+    for (uint64_t w : s.occupied) occupied += static_cast<size_t>(__builtin_popcountll(w));
     for (const std::unique_ptr<Holder>& holder : s.holders) {
         total += holder->grid ? 1 : holder->faces.size();
         nested += holder->grid ? 1 : 0;
     }
     if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+    occupancy.resize(s.occupied.size());
+    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     cellStart.resize(occupied + 1);
     items.resize(total);
     nestedGrids.reserve(nested);
-    blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
     // 2. Cell by cell in position order: the occupancy counts, the blocks
     //    holding anything (for the walks to cross empty blocks at once), and
     //    where each cell's entries begin. A crowded cell's entry is its
@@ -865,9 +869,8 @@ void VekGrid::Compact()
     uint32_t block = 0, blockEnd = blockCells;  // blocks are numbered in position order too
     uint32_t k = 0, at = 0;
     for (size_t w = 0; w < occupancy.size(); ++w) {
-        occupancy[w].occupiedBefore = k;
-        occupancy[w].firstEntry = at;
-        for (uint64_t bits = occupancy[w].cells; bits; bits &= bits - 1) {
+        occupancy[w] = OccupancyWord{s.occupied[w], k, at};
+        for (uint64_t bits = s.occupied[w]; bits; bits &= bits - 1) {
             const uint32_t p = static_cast<uint32_t>(w * 64) + static_cast<uint32_t>(__builtin_ctzll(bits));
             for (; p >= blockEnd; blockEnd += blockCells) ++block;
             blockOccupied[block] = 1;
