@@ -50,9 +50,11 @@ struct VekGrid::Holder {
 
 // What a grid needs while it is built. There is one per level of the
 // structure: the grids of a level are built one after another, each made
-// compact before the next begins, so each takes over the storage the
-// previous one left. Cells are named by their position (the order of the
-// compact arrays), so a cell's neighbours lie close by.
+// compact (or dropped) before the next begins, and each releases it all as
+// soon as it is done, so that what is allocated next (its compact arrays,
+// the next grids) reuses the memory and none of it outlives the build.
+// Cells are named by their position (the order of the compact arrays), so
+// a cell's neighbours lie close by.
 struct VekGrid::BuildState {
     // Per cell: until its first entry, the faces counted there by box; then
     // its entry count (a plain cell) or kCellCrowded and its holder. Taken
@@ -71,9 +73,9 @@ struct VekGrid::BuildState {
     // cell once.
     std::vector<uint64_t> entered;
     // Plain cells' entries in the order they were made (the face in the
-    // high half, the cell's position in the low), in blocks that never
-    // move as the log grows; blocks stay for the level's next grid.
-    static constexpr size_t kLogShift = 16;
+    // high half, the cell's position in the low), in blocks of 32 KiB that
+    // never move as the log grows.
+    static constexpr size_t kLogShift = 12;
     std::vector<std::unique_ptr<uint64_t[]>> log;
     size_t logged = 0;
     void Log(uint64_t entry)
@@ -83,6 +85,16 @@ struct VekGrid::BuildState {
         ++logged;
     }
     uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
+    void Release()
+    {
+        cells.reset();
+        std::vector<uint64_t>().swap(occupied);
+        std::vector<uint64_t>().swap(entered);
+        std::vector<std::unique_ptr<uint64_t[]>>().swap(log);
+        logged = 0;
+        std::vector<std::unique_ptr<Holder>>().swap(holders);
+        for (std::vector<uint32_t>& p : place) std::vector<uint32_t>().swap(p);
+    }
     // Crowded cells in the order their first face was met.
     std::vector<std::unique_ptr<Holder>> holders;
     // Per axis, a cell coordinate's share of the position.
@@ -416,12 +428,10 @@ void VekGrid::StartBuild(BuildState* state)
     build_ = state;
     BuildState& s = *state;
     const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
-    s.cells.reset();
+    s.Release();
     s.cells.reset(static_cast<uint32_t*>(std::calloc(positions, sizeof(uint32_t))));
     if (!s.cells) throw std::bad_alloc();
     s.entered.assign((positions + 63) / 64, 0u);
-    s.logged = 0;
-    s.holders.clear();
     for (int i = 0; i < 3; ++i) {
         s.place[i].resize(resolution[i]);
         int32_t cell[3] = {0, 0, 0};
@@ -831,6 +841,7 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         workLeft -= std::min(workLeft, nested.work_);
         if (!fits) {
             holder->grid.reset();
+            build_[1].Release();
             continue;
         }
         const size_t spent = fixed + kEntryBytes * nested.entries_;
@@ -899,9 +910,8 @@ void VekGrid::Compact()
         items[next[static_cast<uint32_t>(entry)]++] = static_cast<uint32_t>(entry >> 32);
     }
     GrowEmptyBoxes();
-    // 4. The build-time state goes to the next grid of this level.
-    s.holders.clear();
-    s.cells.reset();
+    // 4. The build-time state goes.
+    s.Release();
     build_ = nullptr;
     faces_ = nullptr;
 }
