@@ -407,6 +407,12 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
         BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
         std::vector<uint32_t>().swap(all);
         BuildNestedGrids(true, 0, nullptr);
+        // Room for the face records, written only when they are made, is
+        // taken while the top grid's build storage still stands, so that
+        // it never lands among what that storage leaves when it goes. Rays
+        // read the records at random, so they ask for large pages.
+        records.reserve(faces.size());
+        platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
         Compact();
     }
     // 2. Face records, numbered in the order the cells first name them
@@ -946,11 +952,8 @@ void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
         } numbering{numbers, order};
         numbering(*this);
     }
-    // 2. The records in that order. Rays read them at random, so they ask
-    //    for large pages; the faces are read at random here, so each is
-    //    fetched a few records ahead.
-    records.reserve(order.size());
-    platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
+    // 2. The records in that order. The faces are read at random here, so
+    //    each is fetched a few records ahead.
     for (size_t i = 0; i < order.size(); ++i) {
         // The face list is read at random too: its entry is fetched first.
         if (i + 2 * kFacesAhead < order.size()) __builtin_prefetch(&faces[order[i + 2 * kFacesAhead]]);
