@@ -13,15 +13,21 @@
 // small triangles give (a block is split only where it straddles cell
 // boundaries along two axes, or lies on one to within rounding), so a face
 // costs about as much as the cells it lands in, however finely it is
-// sampled. Counting by box uses prefix sums. The nested grids of a crowded
-// cell may take a fixed number of bytes, and their binning a fixed amount
-// of work, per face of the cell; a grid that cannot separate its faces
-// within that is dropped and its cell keeps a plain list.
+// sampled. Counting by box adds to each cell of small boxes, or sums marks
+// at box corners where boxes are large beside the grid. Cells are not
+// lists: binning logs (cell, face) entries and each grid sorts its log by
+// cell once built. The nested grids of a crowded cell may take a fixed
+// number of bytes, and their binning a fixed amount of work, per face of
+// the cell; a grid that cannot separate its faces within that is dropped
+// and its cell keeps a plain list.
 #include "intersection/grid.h"
+
+#include <emmintrin.h>
 
 #include <algorithm>
 #include <cassert>
 #include <cmath>
+#include <cstdlib>
 #include <limits>
 #include <new>
 
@@ -29,37 +35,6 @@
 #include "intersection/face_tests.h"
 
 namespace vek {
-
-// A cell-list node: the face (its place in the face list) or, with
-// kEntryNested, the crowded cell's holder; and the next node's index + 1.
-struct VekGrid::Node {
-    uint32_t next;
-    uint32_t item;
-};
-
-// Nodes come from blocks of 2048, never one by one, and are named by a
-// 32-bit index; the pool releases every block at once.
-struct VekGrid::NodePool {
-    static constexpr uint32_t kShift = 11;
-    static constexpr uint32_t kNodesPerBlock = 1u << kShift;
-    struct Block {
-        Node nodes[kNodesPerBlock];
-    };
-    std::vector<std::unique_ptr<Block>> blocks;
-    uint32_t used = kNodesPerBlock;
-
-    Node& operator[](uint32_t index) { return blocks[index >> kShift]->nodes[index & (kNodesPerBlock - 1)]; }
-    // A new node's index.
-    uint32_t Take()
-    {
-        if (used == kNodesPerBlock) {
-            if (blocks.size() >= (size_t(1) << (32 - kShift)) - 1) throw std::bad_alloc();
-            blocks.emplace_back(new Block());
-            used = 0;
-        }
-        return static_cast<uint32_t>((blocks.size() - 1) << kShift) + used++;
-    }
-};
 
 // A crowded cell: its box, the resolution of its grid and the faces sorted
 // into it, in order. The grid itself is made only when it is built, so the
@@ -73,11 +48,70 @@ struct VekGrid::Holder {
     std::unique_ptr<VekGrid> grid;
 };
 
+// What a grid needs while it is built. There is one per level of the
+// structure: the grids of a level are built one after another, each made
+// compact (or dropped) before the next begins, and each releases it all as
+// soon as it is done, so that what is allocated next (its compact arrays,
+// the next grids) reuses the memory and none of it outlives the build.
+// Cells are named by their position (the order of the compact arrays), so
+// a cell's neighbours lie close by.
+struct VekGrid::BuildState {
+    // Per cell: until its first entry, the faces counted there by box; then
+    // its entry count (a plain cell) or kCellCrowded and its holder. Taken
+    // zeroed from the allocator, which hands a large block out as untouched
+    // pages the system zeroes only where they are first written: the cells
+    // a build never reaches, most of a large grid, cost neither time nor
+    // memory.
+    struct Free {
+        void operator()(void* p) const { std::free(p); }
+    };
+    std::unique_ptr<uint32_t, Free> cells;
+    // Per cell, one bit: holds an entry (the occupancy bits, copied into
+    // the compact arrays, which are made together once the grid is built).
+    std::vector<uint64_t> occupied;
+    // Per cell, one bit: entered by the face being binned, which enters a
+    // cell once.
+    std::vector<uint64_t> entered;
+    // Plain cells' entries in the order they were made (the face in the
+    // high half, the cell's position in the low), in blocks of 32 KiB that
+    // never move as the log grows.
+    static constexpr size_t kLogShift = 12;
+    std::vector<std::unique_ptr<uint64_t[]>> log;
+    size_t logged = 0;
+    void Log(uint64_t entry)
+    {
+        if ((logged >> kLogShift) == log.size()) log.emplace_back(new uint64_t[size_t(1) << kLogShift]);
+        log[logged >> kLogShift][logged & ((size_t(1) << kLogShift) - 1)] = entry;
+        ++logged;
+    }
+    uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
+    void Release()
+    {
+        cells.reset();
+        std::vector<uint64_t>().swap(occupied);
+        std::vector<uint64_t>().swap(entered);
+        std::vector<std::unique_ptr<uint64_t[]>>().swap(log);
+        logged = 0;
+        std::vector<std::unique_ptr<Holder>>().swap(holders);
+        for (std::vector<uint32_t>& p : place) std::vector<uint32_t>().swap(p);
+    }
+    // Crowded cells in the order their first face was met.
+    std::vector<std::unique_ptr<Holder>> holders;
+    // Per axis, a cell coordinate's share of the position.
+    std::vector<uint32_t> place[3];
+};
+
 namespace {
 
+// A cell's word in the build state marks a crowded cell with this bit.
+constexpr uint32_t kCellCrowded = 0x80000000u;
 // Walks fetch ahead on structures larger than this (records, entries,
 // offsets and occupancy), several times what a core's caches hold.
 constexpr size_t kFetchAheadBytes = size_t(8) << 20;
+// Loops over faces fetch the face this many places ahead, enough to cover
+// a read from memory behind the shortest loop's work: faces are records of
+// their own, read a few times over a build.
+constexpr size_t kFacesAhead = 16;
 // Extents and cell sizes at or below this count as zero.
 constexpr float kZeroLength = 1e-10f;
 constexpr float kCubeRoot = 0.33333334f;
@@ -148,12 +182,13 @@ int BaseCorner(const VekFace& f)
     return remembered;
 }
 
-void Widen(CG::vec3<float>& lo, CG::vec3<float>& hi, const CG::vec3<float>& p)
+// Fetches a face's fields ahead of their use; they may span three lines.
+void FetchFace(const VekFace* f)
 {
-    for (int k = 0; k < 3; ++k) {
-        lo[k] = std::min(lo[k], p[k]);
-        hi[k] = std::max(hi[k], p[k]);
-    }
+    const char* p = reinterpret_cast<const char*>(f);
+    __builtin_prefetch(p);
+    __builtin_prefetch(p + 64);
+    __builtin_prefetch(p + sizeof(VekFace) - 1);
 }
 
 FaceRecord MakeRecord(const VekFace& f, bool notSurface)
@@ -191,6 +226,50 @@ FaceRecord MakeRecord(const VekFace& f, bool notSurface)
     return r;
 }
 
+// A point in vector lanes x, y, z (the fourth lane is unused). Cells and
+// the lattice's arithmetic are done lane by lane with the same operations
+// in the same order as on the three coordinates one by one, so every point
+// and every cell comes out bit for bit as it always has.
+using Lanes = __m128;
+
+Lanes ToLanes(const CG::vec3<float>& v) { return _mm_setr_ps(v.x, v.y, v.z, 0.0f); }
+
+// A grid's cells along x, y and z at once: a coordinate's cell is the
+// truncation of its place in cells, clamped into the grid as a float first
+// (NaN to 0), so that no NaN or huge value is converted.
+struct CellLanes {
+    Lanes lowest, inverse, last;
+
+    explicit CellLanes(const VekGrid& g)
+        : lowest(ToLanes(g.boundsMin)),
+          inverse(ToLanes(g.inverseCellSize)),
+          last(_mm_setr_ps(static_cast<float>(g.resolution[0] - 1), static_cast<float>(g.resolution[1] - 1),
+                           static_cast<float>(g.resolution[2] - 1), 0.0f))
+    {
+    }
+    __m128i operator()(Lanes p) const
+    {
+        const Lanes f = _mm_mul_ps(_mm_sub_ps(p, lowest), inverse);
+        return _mm_cvttps_epi32(_mm_min_ps(_mm_max_ps(f, _mm_setzero_ps()), last));
+    }
+};
+
+// Cell coordinates out of their lanes.
+struct CellRange {
+    alignas(16) int32_t first[4];
+    alignas(16) int32_t last[4];
+
+    CellRange(__m128i a, __m128i b)
+    {
+        _mm_store_si128(reinterpret_cast<__m128i*>(first), a);
+        _mm_store_si128(reinterpret_cast<__m128i*>(last), b);
+    }
+    CellRange(const CellLanes& cells, const VekFace& f)
+        : CellRange(cells(ToLanes(f.boundsMin)), cells(ToLanes(f.boundsMax)))
+    {
+    }
+};
+
 }  // namespace
 
 void ResolutionRule(const CG::vec3<float>& e, int64_t count, int32_t limit, int32_t out[3])
@@ -225,9 +304,18 @@ VekGrid::VekGrid(const CG::vec3<float>& lo, const CG::vec3<float>& hi, const int
     strides[1] = resolution[0];
     strides[2] = sliceSize;
     minCellSize = std::min(cellSize.x, std::min(cellSize.y, cellSize.z));
-    const size_t cells = static_cast<size_t>(sliceSize) * static_cast<size_t>(resolution[2]);
-    heads_.assign(cells, 0u);
-    pool_.reset(new NodePool());
+    // The order of the compact arrays: blocks of up to 8 cells a side.
+    for (int i = 0; i < 3; ++i) {
+        blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
+        blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);
+    }
+    const int32_t blockCells = blockSize[0] * blockSize[1] * blockSize[2];
+    localStride[0] = 1;
+    localStride[1] = blockSize[0];
+    localStride[2] = blockSize[0] * blockSize[1];
+    blockStride[0] = blockCells;
+    blockStride[1] = blockResolution[0] * blockCells;
+    blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
 }
 
 VekGrid::~VekGrid() = default;
@@ -235,37 +323,57 @@ VekGrid::~VekGrid() = default;
 void VekGrid::GrowEmptyBoxes()
 {
     // Each empty block's box grows a layer at a time, on each side in turn,
-    // while the whole new layer is empty. Grids have at most 44 blocks per
-    // axis, so this stays small beside the binning.
+    // while the whole new layer is empty. Whether a layer is empty is read
+    // from the occupied blocks summed over every box from the grid's corner
+    // (a summed-volume table), so each try costs the same however large the
+    // box has grown.
     const int32_t* n = blockResolution;
-    auto empty = [&](int32_t x, int32_t y, int32_t z) {
-        return !blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x];
-    };
+    const size_t sx = 1, sy = static_cast<size_t>(n[0]) + 1, sz = sy * (static_cast<size_t>(n[1]) + 1);
+    std::vector<int32_t> sums(sz * (static_cast<size_t>(n[2]) + 1), 0);  // sums[(z, y, x)]: blocks below (x, y, z)
+    for (int32_t z = 0; z < n[2]; ++z)
+        for (int32_t y = 0; y < n[1]; ++y)
+            for (int32_t x = 0; x < n[0]; ++x) {
+                const size_t at = (z + 1) * sz + (y + 1) * sy + (x + 1) * sx;
+                sums[at] = (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x] ? 1 : 0) +
+                           sums[at - sx] + sums[at - sy] + sums[at - sz] - sums[at - sx - sy] - sums[at - sx - sz] -
+                           sums[at - sy - sz] + sums[at - sx - sy - sz];
+            }
     auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
-        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0], hi[1], hi[2]};
-        a[axis] = b[axis] = at;
-        for (int32_t z = a[2]; z <= b[2]; ++z)
-            for (int32_t y = a[1]; y <= b[1]; ++y)
-                for (int32_t x = a[0]; x <= b[0]; ++x)
-                    if (!empty(x, y, z)) return false;
-        return true;
+        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0] + 1, hi[1] + 1, hi[2] + 1};
+        a[axis] = at;
+        b[axis] = at + 1;
+        auto s = [&](int32_t x, int32_t y, int32_t z) { return sums[z * sz + y * sy + x * sx]; };
+        return s(b[0], b[1], b[2]) - s(a[0], b[1], b[2]) - s(b[0], a[1], b[2]) - s(b[0], b[1], a[2]) +
+                   s(a[0], a[1], b[2]) + s(a[0], b[1], a[2]) + s(b[0], a[1], a[2]) - s(a[0], a[1], a[2]) ==
+               0;
     };
     emptyBoxes.assign(blockOccupied.size(), EmptyBox{{0, 0, 0}, {0, 0, 0}});
     for (int32_t z = 0; z < n[2]; ++z)
         for (int32_t y = 0; y < n[1]; ++y)
             for (int32_t x = 0; x < n[0]; ++x) {
-                if (!empty(x, y, z)) continue;
+                if (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x]) continue;
+                // A side that once meets an occupied block stays closed:
+                // its layer only widens as the other sides grow.
                 int32_t lo[3] = {x, y, z}, hi[3] = {x, y, z};
+                bool openLo[3] = {true, true, true}, openHi[3] = {true, true, true};
                 for (bool grew = true; grew;) {
                     grew = false;
                     for (int axis = 0; axis < 3; ++axis) {
-                        if (lo[axis] > 0 && layerEmpty(lo, hi, axis, lo[axis] - 1)) {
-                            --lo[axis];
-                            grew = true;
+                        if (openLo[axis]) {
+                            if (lo[axis] > 0 && layerEmpty(lo, hi, axis, lo[axis] - 1)) {
+                                --lo[axis];
+                                grew = true;
+                            } else {
+                                openLo[axis] = false;
+                            }
                         }
-                        if (hi[axis] + 1 < n[axis] && layerEmpty(lo, hi, axis, hi[axis] + 1)) {
-                            ++hi[axis];
-                            grew = true;
+                        if (openHi[axis]) {
+                            if (hi[axis] + 1 < n[axis] && layerEmpty(lo, hi, axis, hi[axis] + 1)) {
+                                ++hi[axis];
+                                grew = true;
+                            } else {
+                                openHi[axis] = false;
+                            }
                         }
                     }
                 }
@@ -289,21 +397,27 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     if (faces.size() >= kEntryNested) throw std::bad_alloc();
     // 1. The top grid: counting, binning, then the crowded cells' grids,
     //    each made compact as soon as it is built, and this one last.
-    std::vector<uint32_t> all(faces.size());
-    for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
-    faces_ = &faces;
-    CountFaces(all);
-    BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
-    std::vector<uint32_t>().swap(all);
-    BuildNestedGrids(true, 0, nullptr);
-    Compact();
+    {
+        BuildState levels[3];  // the top grid's, then the nested grids' of each level
+        std::vector<uint32_t> all(faces.size());
+        for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
+        faces_ = &faces;
+        StartBuild(&levels[0]);
+        CountFaces(all);
+        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
+        std::vector<uint32_t>().swap(all);
+        BuildNestedGrids(true, 0, nullptr);
+        // Room for the face records, written only when they are made, is
+        // taken while the top grid's build storage still stands, so that
+        // it never lands among what that storage leaves when it goes. Rays
+        // read the records at random, so they ask for large pages.
+        records.reserve(faces.size());
+        platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
+        Compact();
+    }
     // 2. Face records, numbered in the order the cells first name them
     //    (nested grids where their cell stands).
-    //    Rays read them at random, so they ask for large pages.
-    std::vector<uint32_t> numbers(faces.size(), kEntryNested);
-    records.reserve(faces.size());
-    platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
-    NumberRecords(faces, numbers);
+    NumberRecords(faces);
     // 3. Walk style: fetching ahead pays once the structure is well beyond
     //    what the caches hold, and only costs on smaller ones.
     size_t bytes = records.size() * sizeof(FaceRecord);
@@ -315,82 +429,122 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     ForEachGrid([&](VekGrid& g) { g.fetchAhead = large; });
 }
 
+void VekGrid::StartBuild(BuildState* state)
+{
+    build_ = state;
+    BuildState& s = *state;
+    const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
+    s.Release();
+    s.cells.reset(static_cast<uint32_t*>(std::calloc(positions, sizeof(uint32_t))));
+    if (!s.cells) throw std::bad_alloc();
+    s.entered.assign((positions + 63) / 64, 0u);
+    for (int i = 0; i < 3; ++i) {
+        s.place[i].resize(resolution[i]);
+        int32_t cell[3] = {0, 0, 0};
+        for (cell[i] = 0; cell[i] < resolution[i]; ++cell[i])
+            s.place[i][cell[i]] = static_cast<uint32_t>(Position(cell));
+    }
+    s.occupied.assign((positions + 63) / 64, 0u);
+}
+
 void VekGrid::ClearRayMarks(int thread)
 {
     for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
 
-int32_t VekGrid::CellCoordinate(float p, int axis) const
-{
-    // Truncation toward zero, then the clamp into the grid; compared as a
-    // float first so that no NaN or huge value is converted.
-    const float f = (p - boundsMin[axis]) * inverseCellSize[axis];
-    if (!(f >= 1.0f)) return 0;
-    const int32_t n = resolution[axis];
-    if (!(f < static_cast<float>(n))) return n - 1;
-    return std::min(static_cast<int32_t>(f), n - 1);
-}
-
-void VekGrid::CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3],
-                        int32_t last[3]) const
-{
-    for (int i = 0; i < 3; ++i) {
-        first[i] = CellCoordinate(lo[i], i);
-        last[i] = CellCoordinate(hi[i], i);
-    }
-}
-
 void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
-    // Each face box adds 1 to a block of cells: marked at the block's
-    // corners, then summed along x, y and z (prefix sums), so the cost is
-    // the faces plus the cells, not the cells of every box.
+    // Each face box adds 1 to a block of cells. Where the boxes are small
+    // beside the grid (a large grid of small faces), each adds to its own
+    // cells; otherwise each marks its block's corners and the marks are
+    // summed along x, y and z (prefix sums), so the cost is the faces plus
+    // the cells, not the cells of every box.
+    BuildState& s = *build_;
     const int32_t nx = resolution[0], ny = resolution[1], nz = resolution[2];
-    cellCounts_.assign(heads_.size(), 0);
-    auto add = [&](int32_t x, int32_t y, int32_t z, int32_t value) {
-        if (x < nx && y < ny && z < nz)
-            cellCounts_[static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x] += value;
+    const uint32_t *px = s.place[0].data(), *py = s.place[1].data(), *pz = s.place[2].data();
+    uint32_t* c = s.cells.get();
+    const CellLanes cells(*this);
+    // 1. Every face's cell range.
+    struct Range {
+        uint16_t first[3], last[3];
     };
-    for (uint32_t face : faces) {
-        const VekFace& f = *ItemFace((*faces_)[face]);
+    std::vector<Range> ranges;
+    ranges.reserve(faces.size());
+    size_t covered = 0;
+    for (size_t n = 0; n < faces.size(); ++n) {
+        if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
+        const VekFace& f = *ItemFace((*faces_)[faces[n]]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
-        int32_t lo[3], hi[3];
-        CellRange(f.boundsMin, f.boundsMax, lo, hi);
-        for (int i = 0; i < 3; ++i) ++hi[i];
+        const CellRange range(cells, f);
+        const int32_t *lo = range.first, *hi = range.last;
+        Range r;
+        size_t boxCells = 1;
+        for (int i = 0; i < 3; ++i) {
+            r.first[i] = static_cast<uint16_t>(lo[i]);
+            r.last[i] = static_cast<uint16_t>(hi[i]);
+            boxCells *= static_cast<size_t>(hi[i] - lo[i] + 1);
+        }
+        covered += boxCells;
+        ranges.push_back(r);
+    }
+    // 2. Adding to every cell of each box, when that is the cheaper way.
+    const size_t gridCells = static_cast<size_t>(sliceSize) * static_cast<size_t>(nz);
+    if (covered <= 8 * ranges.size() + 3 * gridCells) {
+        for (const Range& r : ranges)
+            for (int32_t z = r.first[2]; z <= r.last[2]; ++z)
+                for (int32_t y = r.first[1]; y <= r.last[1]; ++y)
+                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x) ++c[pz[z] + py[y] + px[x]];
+        return;
+    }
+    // 3. Otherwise the corners, then the sums along each axis.
+    auto add = [&](int32_t x, int32_t y, int32_t z, uint32_t value) {
+        if (x < nx && y < ny && z < nz) c[pz[z] + py[y] + px[x]] += value;
+    };
+    const uint32_t minus = ~0u;  // the counts wrap around and come back
+    for (const Range& r : ranges) {
+        const int32_t lo[3] = {r.first[0], r.first[1], r.first[2]};
+        const int32_t hi[3] = {r.last[0] + 1, r.last[1] + 1, r.last[2] + 1};
         add(lo[0], lo[1], lo[2], 1);
-        add(hi[0], lo[1], lo[2], -1);
-        add(lo[0], hi[1], lo[2], -1);
-        add(lo[0], lo[1], hi[2], -1);
+        add(hi[0], lo[1], lo[2], minus);
+        add(lo[0], hi[1], lo[2], minus);
+        add(lo[0], lo[1], hi[2], minus);
         add(hi[0], hi[1], lo[2], 1);
         add(hi[0], lo[1], hi[2], 1);
         add(lo[0], hi[1], hi[2], 1);
-        add(hi[0], hi[1], hi[2], -1);
+        add(hi[0], hi[1], hi[2], minus);
     }
-    int32_t* c = cellCounts_.data();
-    for (size_t row = 0; row < static_cast<size_t>(ny) * nz; ++row)
-        for (int32_t x = 1; x < nx; ++x) c[row * nx + x] += c[row * nx + x - 1];
+    for (int32_t z = 0; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 1; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z] + py[y] + px[x - 1]];
     for (int32_t z = 0; z < nz; ++z)
         for (int32_t y = 1; y < ny; ++y)
-            for (int32_t x = 0; x < nx; ++x) {
-                const size_t at = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * nx + x;
-                c[at] += c[at - nx];
-            }
-    for (size_t at = static_cast<size_t>(sliceSize); at < cellCounts_.size(); ++at) c[at] += c[at - sliceSize];
+            for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z] + py[y - 1] + px[x]];
+    for (int32_t z = 1; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z - 1] + py[y] + px[x]];
 }
 
 bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
-    for (uint32_t face : faces) {
+    BuildState& s = *build_;
+    for (size_t n = 0; n < faces.size(); ++n) {
+        if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
+        const uint32_t face = faces[n];
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
+        const size_t start = s.logged;
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
-            int32_t first[3], last[3];
-            CellRange(f.boundsMin, f.boundsMax, first, last);  // the widened box covers every turn
-            InsertRange(face, first, last);
+            const CellRange range(CellLanes(*this), f);  // the widened box covers every turn
+            InsertRange(face, range.first, range.last);
         } else if (f.vertexCount == 4) {
             BinQuadrilateral(face, f);
         } else {
             BinTriangle(face, f);
+        }
+        // The cells this face entered are open to the next one again.
+        for (size_t e = start; e < s.logged; ++e) {
+            const uint32_t position = static_cast<uint32_t>(s.Logged(e));
+            s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
         }
         if (entries_ > most || work_ > mostWork) return false;
     }
@@ -414,66 +568,84 @@ struct VekGrid::LatticeBins {
     VekGrid& g;
     uint32_t face;
     const Point& point;  // point(i, j): the lattice point, computed as the sampling always has
-    float slack[3];
+    Lanes slack;
+    CellLanes Cells{g};
+    // The lowest and highest of n points per lane, as std::min and std::max
+    // take them.
+    static void Bounds(const Lanes* p, int n, Lanes& lo, Lanes& hi)
+    {
+        lo = hi = p[0];
+        for (int k = 1; k < n; ++k) {
+            lo = _mm_min_ps(p[k], lo);
+            hi = _mm_max_ps(p[k], hi);
+        }
+    }
+    // The cells the face entered last: a block whose cells lie among them
+    // (neighbouring blocks often land in the same cells) adds nothing.
+    __m128i lastFirst = _mm_set1_epi32(1), lastLast = _mm_setzero_si128();
+    void Insert(__m128i first, __m128i last)
+    {
+        const __m128i outside = _mm_or_si128(_mm_cmplt_epi32(first, lastFirst), _mm_cmpgt_epi32(last, lastLast));
+        if ((_mm_movemask_ps(_mm_castsi128_ps(outside)) & 7) == 0) return;
+        lastFirst = first;
+        lastLast = last;
+        const CellRange range(first, last);
+        g.InsertRange(face, range.first, range.last);
+    }
 
     // The cells of the box of n points.
-    void Box(const CG::vec3<float>* p, int n)
+    void Box(const Lanes* p, int n)
     {
         ++g.work_;
-        CG::vec3<float> lo = p[0], hi = p[0];
-        for (int k = 1; k < n; ++k) Widen(lo, hi, p[k]);
-        int32_t first[3], last[3];
-        g.CellRange(lo, hi, first, last);
-        g.InsertRange(face, first, last);
+        Lanes lo, hi;
+        Bounds(p, n, lo, hi);
+        Insert(Cells(lo), Cells(hi));
     }
 
     // Inserts the block whose corners are c[0 .. n) when its cells are known
     // (slack false: its points are exactly these); false when it must be
     // split.
-    bool Settle(const CG::vec3<float>* c, int n, bool slackNeeded)
+    bool Settle(const Lanes* c, int n, bool slackNeeded)
     {
         ++g.work_;
-        int32_t first[3], last[3];
-        int spanning = 0;
-        for (int a = 0; a < 3; ++a) {
-            float lo = c[0][a], hi = c[0][a];
-            for (int k = 1; k < n; ++k) {
-                lo = std::min(lo, c[k][a]);
-                hi = std::max(hi, c[k][a]);
-            }
-            first[a] = g.CellCoordinate(lo, a);
-            last[a] = g.CellCoordinate(hi, a);
-            if (slackNeeded && (g.CellCoordinate(lo - slack[a], a) != first[a] ||
-                                g.CellCoordinate(hi + slack[a], a) != last[a]))
-                return false;
-            if (first[a] != last[a] && ++spanning > 1) return false;
-        }
-        g.InsertRange(face, first, last);
+        Lanes lo, hi;
+        Bounds(c, n, lo, hi);
+        const __m128i first = Cells(lo), last = Cells(hi);
+        auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
+        const int spanning = ~same(first, last) & 7;
+        if (spanning & (spanning - 1)) return false;  // spans cells along two axes
+        if (slackNeeded &&
+            (same(Cells(_mm_sub_ps(lo, slack)), first) != 7 || same(Cells(_mm_add_ps(hi, slack)), last) != 7))
+            return false;
+        Insert(first, last);
         return true;
     }
 
-    // Triangle lattice. Tri(i0, m): the points (i, j) with
-    // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice.
-    void Tri(int32_t i0, int32_t m)
+    // Triangle lattice. Tri(i0, m, c): the points (i, j) with
+    // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
+    // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
+    // split computes only the points its parts do not share with it.
+    void Tri(int32_t i0, int32_t m, const Lanes c[3])
     {
-        const CG::vec3<float> c[3] = {point(i0, i0), point(i0 + m, i0), point(i0 + m, i0 + m)};
         if (m == 1) return Box(c, 3);  // the small triangle on the diagonal
         if (Settle(c, 3, true)) return;
         const int32_t h = m / 2;
-        Tri(i0, h);
-        Rect(i0 + h, i0 + m, i0, i0 + h, true);
-        Tri(i0 + h, m - h);
+        const Lanes a = point(i0 + h, i0), b = point(i0 + h, i0 + h), d = point(i0 + m, i0 + h);
+        const Lanes lower[3] = {c[0], a, b}, square[4] = {a, c[1], d, b}, upper[3] = {b, d, c[2]};
+        Tri(i0, h, lower);
+        Rect(i0 + h, i0 + m, i0, i0 + h, true, square);
+        Tri(i0 + h, m - h, upper);
     }
 
     // The lattice squares [i0, i1) x [j0, j1), each a pair of small
-    // triangles (triangle lattice, halves) or one small quadrilateral.
-    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves)
+    // triangles (triangle lattice, halves) or one small quadrilateral; c
+    // are the points (i0, j0), (i1, j0), (i1, j1), (i0, j1).
+    void Rect(int32_t i0, int32_t i1, int32_t j0, int32_t j1, bool halves, const Lanes c[4])
     {
-        const CG::vec3<float> c[4] = {point(i0, j0), point(i1, j0), point(i1, j1), point(i0, j1)};
         if (i1 - i0 == 1 && j1 - j0 == 1) {
             if (!halves) return Box(c, 4);
             if (Settle(c, 4, false)) return;
-            const CG::vec3<float> lower[3] = {c[0], c[1], c[2]}, upper[3] = {c[0], c[3], c[2]};
+            const Lanes lower[3] = {c[0], c[1], c[2]}, upper[3] = {c[0], c[3], c[2]};
             Box(lower, 3);
             Box(upper, 3);
             return;
@@ -481,56 +653,87 @@ struct VekGrid::LatticeBins {
         if (Settle(c, 4, true)) return;
         // Split across the longer side as the face lies, not as the indices
         // count: a sliver's lattice is long one way and thin the other.
-        auto extent = [](const CG::vec3<float>& d) {
-            return std::max(std::fabs(d.x), std::max(std::fabs(d.y), std::fabs(d.z)));
+        auto extent = [](Lanes d) {
+            alignas(16) float e[4];
+            _mm_store_ps(e, d);
+            return std::max(std::fabs(e[0]), std::max(std::fabs(e[1]), std::fabs(e[2])));
         };
-        const bool alongI = j1 - j0 == 1 || (i1 - i0 > 1 && extent(c[1] - c[0]) >= extent(c[3] - c[0]));
+        const bool alongI =
+            j1 - j0 == 1 || (i1 - i0 > 1 && extent(_mm_sub_ps(c[1], c[0])) >= extent(_mm_sub_ps(c[3], c[0])));
         if (alongI) {
             const int32_t h = (i0 + i1) / 2;
-            Rect(i0, h, j0, j1, halves);
-            Rect(h, i1, j0, j1, halves);
+            const Lanes a = point(h, j0), b = point(h, j1);
+            const Lanes left[4] = {c[0], a, b, c[3]}, right[4] = {a, c[1], c[2], b};
+            Rect(i0, h, j0, j1, halves, left);
+            Rect(h, i1, j0, j1, halves, right);
         } else {
             const int32_t h = (j0 + j1) / 2;
-            Rect(i0, i1, j0, h, halves);
-            Rect(i0, i1, h, j1, halves);
+            const Lanes a = point(i0, h), b = point(i1, h);
+            const Lanes near[4] = {c[0], c[1], b, a}, far[4] = {a, b, c[2], c[3]};
+            Rect(i0, i1, j0, h, halves, near);
+            Rect(i0, i1, h, j1, halves, far);
         }
     }
 };
 
 namespace {
 
-// The slack of lattice points computed from corners v[0 .. n).
-void LatticeSlack(const CG::vec3<float>* v, int n, float slack[3])
+// The slack of lattice points computed from corners v[0 .. n), per lane.
+Lanes LatticeSlack(const CG::vec3<float>* v, int n)
 {
+    float slack[3];
     for (int a = 0; a < 3; ++a) {
         float largest = 0.0f;
         for (int k = 0; k < n; ++k) largest = std::max(largest, std::fabs(v[k][a]));
         slack[a] = largest * kLatticeError + kLatticeErrorFloor;
     }
+    return _mm_setr_ps(slack[0], slack[1], slack[2], 0.0f);
 }
 
 }  // namespace
 
 void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
 {
-    // 1. Lattice steps from the longest edge.
+    // 1. Lattice steps from the longest edge. The square root rounds
+    //    monotonically, so the longest length is the root of the largest
+    //    square, unless a square is NaN.
     const CG::vec3<float>* v = f.vertex;
-    const float longest = std::max(Length(v[1] - v[0]), std::max(Length(v[2] - v[1]), Length(v[0] - v[2])));
+    const CG::vec3<float> e0 = v[1] - v[0], e1 = v[2] - v[1], e2 = v[0] - v[2];
+    const float s0 = CG::dot(e0, e0), s1 = CG::dot(e1, e1), s2 = CG::dot(e2, e2);
+    const float longest = s0 == s0 && s1 == s1 && s2 == s2
+                              ? std::sqrt(std::max(s0, std::max(s1, s2)))
+                              : std::max(std::sqrt(s0), std::max(std::sqrt(s1), std::sqrt(s2)));
     const int32_t k = std::min(LatticeSteps(longest, minCellSize), kMaxResolution);
     // 2. Lattice points P(i, j), j = 0..i, with a = i / k and b = j / i;
     //    exactly v0 + (i / k)(v1 - v0) + (j / k)(v2 - v1), an affine image of
     //    the integer points (i, j).
+    const Lanes v0 = ToLanes(v[0]), v1 = ToLanes(v[1]), v2 = ToLanes(v[2]);
     auto point = [&](int32_t i, int32_t j) {
-        const float a = static_cast<float>(i) / static_cast<float>(k);
-        const float b = i == 0 ? 0.0f : static_cast<float>(j) / static_cast<float>(i);
-        const CG::vec3<float> edge = v[1] * (1.0f - b) + v[2] * b;
-        return v[0] * (1.0f - a) + edge * a;
+        // a and b by one division of two lanes; b is 0 where i is (so is j).
+        alignas(16) float q[4];
+        _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
+                                   _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
+        const float a = q[0], b = q[1];
+        const Lanes edge = _mm_add_ps(_mm_mul_ps(v1, _mm_set1_ps(1.0f - b)), _mm_mul_ps(v2, _mm_set1_ps(b)));
+        return _mm_add_ps(_mm_mul_ps(v0, _mm_set1_ps(1.0f - a)), _mm_mul_ps(edge, _mm_set1_ps(a)));
     };
     // 3. The small triangles between rows i and i + 1 are the halves of the
     //    squares [i, i + 1] x [j, j + 1] below the diagonal, and one on it.
-    LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    LatticeSlack(v, 3, bins.slack);
-    bins.Tri(0, k);
+    //    The lattice's corners are the face's own where those are finite
+    //    (the computed ones differ at most in the sign of a zero, which
+    //    finds the same cells).
+    LatticeBins<decltype(point)> bins{*this, face, point, k > 1 ? LatticeSlack(v, 3) : _mm_setzero_ps()};
+    const Lanes zero = _mm_setzero_ps();
+    const int finite = _mm_movemask_ps(_mm_and_ps(_mm_and_ps(_mm_cmpeq_ps(_mm_sub_ps(v0, v0), zero),
+                                                             _mm_cmpeq_ps(_mm_sub_ps(v1, v1), zero)),
+                                                  _mm_cmpeq_ps(_mm_sub_ps(v2, v2), zero)));
+    if (finite == 0xF) {
+        const Lanes corners[3] = {v0, v1, v2};
+        bins.Tri(0, k, corners);
+    } else {
+        const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
+        bins.Tri(0, k, corners);
+    }
 }
 
 void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
@@ -543,67 +746,76 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     const int32_t kB = std::min(LatticeSteps(std::max(edge(c + 1), edge(c + 2)), minCellSize), kMaxResolution);
     // 2. Lattice points P(i, j) in corner order 0..3, a bilinear image of
     //    the integer points (i, j).
+    const Lanes v0 = ToLanes(v[0]), v3 = ToLanes(v[3]);
+    const Lanes along0 = ToLanes(v[1] - v[0]), along3 = ToLanes(v[2] - v[3]);
     auto point = [&](int32_t i, int32_t j) {
         const float a = static_cast<float>(i) / static_cast<float>(kA);
         const float b = static_cast<float>(j) / static_cast<float>(kB);
-        const CG::vec3<float> near = v[0] + (v[1] - v[0]) * b;
-        const CG::vec3<float> far = v[3] + (v[2] - v[3]) * b;
-        return near * (1.0f - a) + far * a;
+        const Lanes near = _mm_add_ps(v0, _mm_mul_ps(along0, _mm_set1_ps(b)));
+        const Lanes far = _mm_add_ps(v3, _mm_mul_ps(along3, _mm_set1_ps(b)));
+        return _mm_add_ps(_mm_mul_ps(near, _mm_set1_ps(1.0f - a)), _mm_mul_ps(far, _mm_set1_ps(a)));
     };
     // 3. Every lattice cell lands in the cells of the box of its four points.
-    LatticeBins<decltype(point)> bins{*this, face, point, {}};
-    LatticeSlack(v, 4, bins.slack);
-    bins.Rect(0, kA, 0, kB, false);
+    LatticeBins<decltype(point)> bins{*this, face, point, kA > 1 || kB > 1 ? LatticeSlack(v, 4) : _mm_setzero_ps()};
+    const Lanes corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
+    bins.Rect(0, kA, 0, kB, false, corners);
 }
 
 void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
 {
-    for (int32_t z = first[2]; z <= last[2]; ++z)
-        for (int32_t y = first[1]; y <= last[1]; ++y)
-            for (int32_t x = first[0]; x <= last[0]; ++x) Insert(face, x, y, z);
+    // Bounds and positions held apart from what the insertions write.
+    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
+    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
+    for (int32_t z = z0; z <= z1; ++z)
+        for (int32_t y = y0; y <= y1; ++y) {
+            const uint32_t row = pz[z] + py[y];
+            for (int32_t x = x0; x <= x1; ++x) Insert(face, x, y, z, row + px[x]);
+        }
 }
 
-void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z)
+void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
 {
-    const size_t cell = static_cast<size_t>(z) * sliceSize + static_cast<size_t>(y) * resolution[0] + x;
-    const int32_t count = cell < cellCounts_.size() ? cellCounts_[cell] : 0;
-    uint32_t& head = heads_[cell];
-    NodePool& pool = *pool_;
-    // 1. A plain cell: newest first; a face's blocks come one after
-    //    another, so looking at the head is enough to keep it once.
-    if (count <= kCrowdedCell) {
-        if (head && pool[head - 1].item == face) return;
-        const uint32_t node = pool.Take();
-        pool[node] = Node{head, face};
-        head = node + 1;
-        ++entries_;
-        return;
-    }
-    // 2. A crowded cell: its faces go to a nested grid over the cell's box.
-    if (!head) {
-        const int32_t index[3] = {x, y, z};
-        CG::vec3<float> lo, hi;
-        for (int i = 0; i < 3; ++i) {
-            lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
-            hi[i] = lo[i] + cellSize[i];
+    BuildState& s = *build_;
+    const uint64_t bit = uint64_t(1) << (position & 63);
+    // The face has entered this plain cell already (its blocks overlap
+    // where they meet).
+    uint64_t& entered = s.entered[position >> 6];
+    if (entered & bit) return;
+    uint64_t& occupied = s.occupied[position >> 6];
+    uint32_t& cell = s.cells.get()[position];
+    // 1. A cell's first entry settles its kind: more than kCrowdedCell
+    //    faces counted there by box make it crowded, and its faces go to a
+    //    nested grid over the cell's box.
+    if (!(occupied & bit)) {
+        occupied |= bit;
+        if (cell > static_cast<uint32_t>(kCrowdedCell)) {
+            const int32_t index[3] = {x, y, z};
+            std::unique_ptr<Holder> holder(new Holder());
+            for (int i = 0; i < 3; ++i) {
+                holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
+                holder->hi[i] = holder->lo[i] + cellSize[i];
+            }
+            ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
+            holder->faces.push_back(face);
+            cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
+            s.holders.push_back(std::move(holder));
+            ++entries_;
+            return;
         }
-        std::unique_ptr<Holder> holder(new Holder());
-        holder->lo = lo;
-        holder->hi = hi;
-        ResolutionRule(cellSize, count, kMaxResolution, holder->resolution);
-        holder->faces.push_back(face);
-        const uint32_t node = pool.Take();
-        pool[node] = Node{0, kEntryNested | static_cast<uint32_t>(holders_.size())};
-        head = node + 1;
-        holders_.push_back(std::move(holder));
-        ++entries_;
+        cell = 0;
+    } else if (cell & kCellCrowded) {
+        Holder& holder = *s.holders[cell & ~kCellCrowded];
+        if (holder.faces.back() != face) {
+            holder.faces.push_back(face);
+            ++entries_;
+        }
         return;
     }
-    Holder& holder = *holders_[pool[head - 1].item & ~kEntryNested];
-    if (holder.faces.back() != face) {
-        holder.faces.push_back(face);
-        ++entries_;
-    }
+    // 2. A plain cell: an entry.
+    entered |= bit;
+    ++cell;
+    s.Log(uint64_t(face) << 32 | position);
+    ++entries_;
 }
 
 void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
@@ -616,7 +828,7 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
     // the order the cells were first met); those of the third level only
     // bin. A grid that would pass what it may take is dropped and its cell
     // keeps a list; so is every grid met once the work is used up.
-    for (const std::unique_ptr<Holder>& holder : holders_) {
+    for (const std::unique_ptr<Holder>& holder : build_->holders) {
         const size_t faces = holder->faces.size();
         // What the grid may take: its cell's allowance, or below the top
         // what is left plus what the list it replaces is counted at.
@@ -629,101 +841,65 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
         VekGrid& nested = *holder->grid;
         nested.faces_ = faces_;
+        nested.StartBuild(build_ + 1);
         if (top) nested.CountFaces(holder->faces);
         const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
         workLeft -= std::min(workLeft, nested.work_);
         if (!fits) {
             holder->grid.reset();
+            build_[1].Release();
             continue;
         }
         const size_t spent = fixed + kEntryBytes * nested.entries_;
         if (top) nested.BuildNestedGrids(false, own - spent, &workLeft);
         else allowance -= spent - kEntryBytes * faces;
         nested.Compact();
+        std::vector<uint32_t>().swap(holder->faces);  // the grid holds them now
     }
-}
-
-template <class F>
-void VekGrid::ForEachCellInOrder(F f) const
-{
-    // Blocks in row-major order, cells row-major inside their block; the
-    // cells an edge block lacks still take their places.
-    const int32_t* n = blockResolution;
-    uint32_t position = 0;
-    for (int32_t bz = 0; bz < n[2]; ++bz)
-        for (int32_t by = 0; by < n[1]; ++by)
-            for (int32_t bx = 0; bx < n[0]; ++bx)
-                for (int32_t lz = 0; lz < blockSize[2]; ++lz)
-                    for (int32_t ly = 0; ly < blockSize[1]; ++ly)
-                        for (int32_t lx = 0; lx < blockSize[0]; ++lx, ++position) {
-                            const int32_t x = (bx << kBlockShift) + lx, y = (by << kBlockShift) + ly,
-                                          z = (bz << kBlockShift) + lz;
-                            const bool inside = x < resolution[0] && y < resolution[1] && z < resolution[2];
-                            f(position, inside ? heads_[static_cast<size_t>(z) * sliceSize +
-                                                        static_cast<size_t>(y) * resolution[0] + x]
-                                               : 0u);
-                        }
 }
 
 void VekGrid::Compact()
 {
-    NodePool& pool = *pool_;
-    // 1. The occupancy order: blocks of up to 8 cells a side.
-    for (int i = 0; i < 3; ++i) {
-        blockResolution[i] = ((resolution[i] - 1) >> kBlockShift) + 1;
-        blockSize[i] = std::min(resolution[i], int32_t(1) << kBlockShift);
+    BuildState& s = *build_;
+    // 1. What the arrays hold: the occupied cells, and an entry per face
+    //    entry, per nested grid and per face of a crowded cell that kept a
+    //    list. The offsets are 32-bit; a structure beyond that is an
+    //    allocation failure like any other.
+    size_t occupied = 0, total = s.logged, nested = 0;
+    for (uint64_t w : s.occupied) occupied += static_cast<size_t>(__builtin_popcountll(w));
+    for (const std::unique_ptr<Holder>& holder : s.holders) {
+        total += holder->grid ? 1 : holder->faces.size();
+        nested += holder->grid ? 1 : 0;
     }
-    const int32_t blockCells = blockSize[0] * blockSize[1] * blockSize[2];
-    localStride[0] = 1;
-    localStride[1] = blockSize[0];
-    localStride[2] = blockSize[0] * blockSize[1];
-    blockStride[0] = blockCells;
-    blockStride[1] = blockResolution[0] * blockCells;
-    blockStride[2] = blockResolution[0] * blockResolution[1] * blockCells;
-    const size_t positions = static_cast<size_t>(blockStride[2]) * blockResolution[2];
-    // 2. Occupancy of cells and blocks (for the walks to cross empty blocks
-    //    at once) and, per occupied cell, its entries summed: one per face
-    //    node, one for a nested grid, a list's length. The offsets are
-    //    32-bit; a structure beyond that is an allocation failure like any
-    //    other.
-    auto length = [&](uint32_t node) -> size_t {
-        size_t n = 0;
-        for (; node; node = pool[node - 1].next) {
-            const uint32_t item = pool[node - 1].item;
-            const Holder* holder = item & kEntryNested ? holders_[item & ~kEntryNested].get() : nullptr;
-            n += holder && !holder->grid ? holder->faces.size() : 1;
-        }
-        return n;
-    };
-    occupancy.assign((positions + 63) / 64, OccupancyWord{0, 0, 0});
+    if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
+    occupancy.resize(s.occupied.size());
     blockOccupied.assign(static_cast<size_t>(blockResolution[0]) * blockResolution[1] * blockResolution[2], 0);
-    cellStart.clear();
-    size_t total = 0, occupied = 0;
-    ForEachCellInOrder([&](uint32_t p, uint32_t head) {
-        if ((p & 63) == 0) occupancy[p >> 6] = {0, static_cast<uint32_t>(occupied), static_cast<uint32_t>(total)};
-        if (!head) return;
-        occupancy[p >> 6].cells |= uint64_t(1) << (p & 63);
-        blockOccupied[p / static_cast<uint32_t>(blockCells)] = 1;  // blocks are numbered in the same order
-        ++occupied;
-        cellStart.push_back(static_cast<uint32_t>(total));
-        total += length(head);
-        if (total > std::numeric_limits<uint32_t>::max()) throw std::bad_alloc();
-    });
-    cellStart.push_back(static_cast<uint32_t>(total));
-    cellStart.shrink_to_fit();
-    // 3. Entries in list order (newest first): a face's place in the face
-    //    list (numbered as a record later), a nested grid, or the faces of
-    //    a crowded cell that kept a list, newest first like any cell's.
+    cellStart.resize(occupied + 1);
     items.resize(total);
-    size_t at = 0;
-    ForEachCellInOrder([&](uint32_t, uint32_t head) {
-        for (uint32_t node = head; node; node = pool[node - 1].next) {
-            const uint32_t item = pool[node - 1].item;
-            if (!(item & kEntryNested)) {
-                items[at++] = item;
+    nestedGrids.reserve(nested);
+    // 2. Cell by cell in position order: the occupancy counts, the blocks
+    //    holding anything (for the walks to cross empty blocks at once), and
+    //    where each cell's entries begin. A crowded cell's entry is its
+    //    nested grid, or its faces newest first like any cell's; a plain
+    //    cell's count becomes where its next entry goes.
+    const uint32_t blockCells = static_cast<uint32_t>(blockStride[0]);
+    uint32_t block = 0, blockEnd = blockCells;  // blocks are numbered in position order too
+    uint32_t k = 0, at = 0;
+    for (size_t w = 0; w < occupancy.size(); ++w) {
+        occupancy[w] = OccupancyWord{s.occupied[w], k, at};
+        for (uint64_t bits = s.occupied[w]; bits; bits &= bits - 1) {
+            const uint32_t p = static_cast<uint32_t>(w * 64) + static_cast<uint32_t>(__builtin_ctzll(bits));
+            for (; p >= blockEnd; blockEnd += blockCells) ++block;
+            blockOccupied[block] = 1;
+            cellStart[k++] = at;
+            uint32_t& cell = s.cells.get()[p];
+            if (!(cell & kCellCrowded)) {
+                const uint32_t count = cell;
+                cell = at;
+                at += count;
                 continue;
             }
-            Holder& holder = *holders_[item & ~kEntryNested];
+            Holder& holder = *s.holders[cell & ~kCellCrowded];
             if (holder.grid) {
                 items[at++] = kEntryNested | static_cast<uint32_t>(nestedGrids.size());
                 nestedGrids.push_back(std::move(holder.grid));
@@ -731,42 +907,60 @@ void VekGrid::Compact()
                 for (auto f = holder.faces.rbegin(); f != holder.faces.rend(); ++f) items[at++] = *f;
             }
         }
-    });
+    }
+    cellStart[k] = at;
+    // 3. Plain cells' entries, newest first: the log read backwards.
+    uint32_t* next = s.cells.get();
+    for (size_t e = s.logged; e-- > 0;) {
+        const uint64_t entry = s.Logged(e);
+        items[next[static_cast<uint32_t>(entry)]++] = static_cast<uint32_t>(entry >> 32);
+    }
     GrowEmptyBoxes();
     // 4. The build-time state goes.
-    holders_.clear();
-    holders_.shrink_to_fit();
-    std::vector<uint32_t>().swap(heads_);
-    std::vector<int32_t>().swap(cellCounts_);
-    pool_.reset();
+    s.Release();
+    build_ = nullptr;
     faces_ = nullptr;
 }
 
-void VekGrid::NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers)
+void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
 {
-    // Depth first in cell order, as a walk would meet the entries; every
-    // grid's entries then name records.
-    struct Numbering {
-        const std::vector<CellItem>& faces;
-        std::vector<uint32_t>& numbers;
-        std::vector<FaceRecord>& records;
-        void operator()(VekGrid& g)
-        {
-            for (uint32_t& e : g.items) {
-                if (e & kEntryNested) {
-                    (*this)(*g.nestedGrids[e & ~kEntryNested]);
-                    continue;
+    // 1. Numbers depth first in cell order, as a walk would meet the
+    //    entries; every grid's entries then name records, and order lists
+    //    the faces by their records' numbers.
+    std::vector<uint32_t> order;
+    {
+        std::vector<uint32_t> numbers(faces.size(), kEntryNested);  // none yet
+        order.reserve(faces.size());
+        struct Numbering {
+            std::vector<uint32_t>& numbers;
+            std::vector<uint32_t>& order;
+            void operator()(VekGrid& g)
+            {
+                for (uint32_t& e : g.items) {
+                    if (e & kEntryNested) {
+                        (*this)(*g.nestedGrids[e & ~kEntryNested]);
+                        continue;
+                    }
+                    uint32_t& n = numbers[e];
+                    if (n == kEntryNested) {
+                        n = static_cast<uint32_t>(order.size());
+                        order.push_back(e);
+                    }
+                    e = n;
                 }
-                uint32_t& n = numbers[e];
-                if (n == kEntryNested) {
-                    n = static_cast<uint32_t>(records.size());
-                    records.push_back(MakeRecord(*ItemFace(faces[e]), faces[e] & kItemNotSurface));
-                }
-                e = n;
             }
-        }
-    } numbering{faces, numbers, records};
-    numbering(*this);
+        } numbering{numbers, order};
+        numbering(*this);
+    }
+    // 2. The records in that order. The faces are read at random here, so
+    //    each is fetched a few records ahead.
+    for (size_t i = 0; i < order.size(); ++i) {
+        // The face list is read at random too: its entry is fetched first.
+        if (i + 2 * kFacesAhead < order.size()) __builtin_prefetch(&faces[order[i + 2 * kFacesAhead]]);
+        if (i + kFacesAhead < order.size()) FetchFace(ItemFace(faces[order[i + kFacesAhead]]));
+        const CellItem item = faces[order[i]];
+        records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
+    }
 }
 
 }  // namespace vek

@@ -1,12 +1,13 @@
 // grid.h - the voxel grid the ray queries walk: a uniform grid over a box
 // whose crowded cells hold grids of their own (at most three levels).
 //
-// Building follows the classic cell-node scheme (count faces per cell by
-// bounding box, bin them by sampling, newest node first, then give crowded
-// cells nested grids, within a memory allowance per crowded cell). Once
-// built, every grid turns its node lists into one compact array per grid
-// (cellStart / items), in the same newest-first order, so a walk reads each
-// cell's entries back to back and never chases list links; the entries name
+// Building follows the classic scheme (count faces per cell by bounding box,
+// bin them by sampling, then give crowded cells nested grids, within a
+// memory allowance per crowded cell), but a cell's entries are not kept in
+// node lists: binning logs (cell, face) pairs in the order it makes them,
+// and each grid, once built, sorts its log by cell into one compact array
+// (cellStart / items), newest first within a cell as the lists had them,
+// so a walk reads each cell's entries back to back; the entries name
 // packed face records shared by all grids.
 #pragma once
 
@@ -210,37 +211,31 @@ public:
     [[gnu::cold]] void ClearRayMarks(int thread);
 
 private:
-    struct Node;
-    struct NodePool;
     struct Holder;
+    struct BuildState;
     template <class Point>
     struct LatticeBins;
 
+    void StartBuild(BuildState* state);
     void CountFaces(const std::vector<uint32_t>& faces);
     bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
     void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
-    void NumberRecords(const std::vector<CellItem>& faces, std::vector<uint32_t>& numbers);
+    void NumberRecords(const std::vector<CellItem>& faces);
     template <class F>
     void ForEachGrid(F f);
-    template <class F>
-    void ForEachCellInOrder(F f) const;
     void GrowEmptyBoxes();
 
     void BinTriangle(uint32_t face, const VekFace& f);
     void BinQuadrilateral(uint32_t face, const VekFace& f);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
-    void Insert(uint32_t face, int32_t x, int32_t y, int32_t z);
-    void CellRange(const CG::vec3<float>& lo, const CG::vec3<float>& hi, int32_t first[3], int32_t last[3]) const;
-    int32_t CellCoordinate(float p, int axis) const;
+    void Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
 
-    // Build-time state, released once the grid is compact. Faces are named
-    // by their place in the top grid's face list.
+    // Build-time state: faces are named by their place in the top grid's
+    // face list. build_ is this grid's level's state while it is built; the
+    // next level's follows it.
     const std::vector<CellItem>* faces_ = nullptr;
-    std::vector<int32_t> cellCounts_;
-    std::vector<uint32_t> heads_;  // per cell: its newest node + 1, 0 when empty
-    std::unique_ptr<NodePool> pool_;
-    std::vector<std::unique_ptr<Holder>> holders_;
+    BuildState* build_ = nullptr;
     size_t entries_ = 0;  // face entries binned so far, crowded cells' lists included
     size_t work_ = 0;     // lattice blocks looked at so far
 };

@@ -25,7 +25,7 @@ constexpr int kNodeWidth = 8;
 // Faces per leaf at most: one test of eight lanes, or two of four.
 constexpr int kLeafMost = 8;
 // A child with more faces than this is split while its node has room.
-constexpr int kLeafSplit = 8;
+constexpr int kLeafSplit = 4;
 // Levels at most; deep chains are cut by even splits long before, so a
 // traversal's stack has room for every pending child.
 constexpr int kHierarchyDepth = 48;

@@ -175,6 +175,21 @@ template <int W>
     out.p[2] = pz;
 }
 
+// One record in all four lanes (no transposes: each field broadcast).
+[[gnu::always_inline]] inline void LoadFaceLanes(const FaceRecord& r, FaceLanes<4>& f)
+{
+    f.nx = Splat<4>(r.normal.x);
+    f.ny = Splat<4>(r.normal.y);
+    f.nz = Splat<4>(r.normal.z);
+    f.offset = Splat<4>(r.planeOffset);
+    for (int k = 0; k < 4; ++k) {
+        f.u[k] = Splat<4>(r.u[k]);
+        f.v[k] = Splat<4>(r.v[k]);
+    }
+    const int32_t tags = static_cast<int32_t>(r.face & 0xffffffffu);
+    f.tags = LaneTypes<4>::M{tags, tags, tags, tags};
+}
+
 // Four records into lanes (r[0 .. 3], any records; a lane not to be tested
 // may repeat another).
 [[gnu::always_inline]] inline void LoadFaceLanes(const FaceRecord* const r[4], FaceLanes<4>& f)

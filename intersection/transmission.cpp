@@ -64,9 +64,8 @@ bool RecordBlocks(const FaceRecord& r, const CG::vec3<float>& origin, const CG::
 {
     if ((r.face & kRecordAxisMask) == kRecordIndirect)
         return RecordFace(r)->CheckIntersection(origin, direction, tMin, tMax);
-    const FaceRecord* lanes[4] = {&r, &r, &r, &r};
     FaceLanes<4> f;
-    LoadFaceLanes(lanes, f);
+    LoadFaceLanes(r, f);
     FaceHits<4> found;
     TestFaceLanes(f, RayLanes<4>(origin, direction), tMin, tMax, false, 1u, found);
     return found.hits != 0;
