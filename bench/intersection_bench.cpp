@@ -126,17 +126,7 @@ void Prepare(benchmark::State& state, long faces)
 
 void BuildScene(long triangles)
 {
-    VekMain_End();
-    VekMain_Initialize();
-    g_mainValueTable.threadCount = 2;
-    BuildRoom(triangles);
-    VekIntersection_Initialize();
-    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
-        s->SetRayNumber();
-        VekIntersection_RegisterSurface(s);
-    }
-    VekIntersection_PrepareEnvironment();
-    VekIntersection_Reset(1);
+    PrepareFreshScene([triangles] { BuildRoom(triangles); });
     MakeRays();
 }
 

@@ -340,17 +340,7 @@ template <class Build>
 void RunScene(const char* name, Build build, const V3& eye, const V3& lookAt, const V3& lamp, const V3& boxMin,
               const V3& boxMax)
 {
-    VekMain_End();
-    VekMain_Initialize();
-    g_mainValueTable.threadCount = 2;
-    build();
-    VekIntersection_Initialize();
-    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
-        s->SetRayNumber();
-        VekIntersection_RegisterSurface(s);
-    }
-    VekIntersection_PrepareEnvironment();
-    VekIntersection_Reset(1);
+    PrepareFreshScene(build);
     g_scene = Scene();
     g_scene.name = name;
     g_scene.device = rtcNewDevice(nullptr);

@@ -79,6 +79,24 @@ inline std::vector<V3> CameraDirections(const V3& eye, const V3& lookAt, int siz
     return directions;
 }
 
+// A fresh library with two ray threads, the scene build() makes, every
+// surface registered and the environment prepared for one light.
+template <class Build>
+void PrepareFreshScene(Build build)
+{
+    VekMain_End();
+    VekMain_Initialize();
+    g_mainValueTable.threadCount = 2;
+    build();
+    VekIntersection_Initialize();
+    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
+        s->SetRayNumber();
+        VekIntersection_RegisterSurface(s);
+    }
+    VekIntersection_PrepareEnvironment();
+    VekIntersection_Reset(1);
+}
+
 // Room of 20 x 16 x 6; about half the triangles in the torus, the rest in
 // the room and 40 pieces of furniture. The torus is glass unless opaque is
 // asked for (as when a peer that knows no transparency casts the same rays).
