@@ -37,26 +37,13 @@ struct RaySets {
 };
 RaySets g_rays;
 
-V3 Normalized(V3 v)
-{
-    const float l = std::sqrt(CG::dot(v, v));
-    return v * (1.0f / l);
-}
 
 // Camera in a corner of the room, looking at the torus, 60 degrees wide.
 void MakeRays()
 {
     g_rays = RaySets();
     const V3 eye(2.0f, 2.0f, 2.2f);
-    const V3 forward = Normalized(kTorusCentre - eye);
-    const V3 right = Normalized(CG::cross(forward, V3(0, 0, 1)));
-    const V3 up = CG::cross(right, forward);
-    const float half = std::tan(0.5236f);
-    for (int y = 0; y < kImage; ++y)
-        for (int x = 0; x < kImage; ++x) {
-            const float u = (2.0f * (x + 0.5f) / kImage - 1.0f) * half, v = (1.0f - 2.0f * (y + 0.5f) / kImage) * half;
-            g_rays.camera.push_back({eye, Normalized(forward + right * u + up * v), nullptr});
-        }
+    for (const V3& d : CameraDirections(eye, kTorusCentre, kImage)) g_rays.camera.push_back({eye, d, nullptr});
     std::mt19937 rng(5);
     auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
     for (int n = 0; n < kRandomRays; ++n) {
@@ -139,17 +126,7 @@ void Prepare(benchmark::State& state, long faces)
 
 void BuildScene(long triangles)
 {
-    VekMain_End();
-    VekMain_Initialize();
-    g_mainValueTable.threadCount = 2;
-    BuildRoom(triangles);
-    VekIntersection_Initialize();
-    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
-        s->SetRayNumber();
-        VekIntersection_RegisterSurface(s);
-    }
-    VekIntersection_PrepareEnvironment();
-    VekIntersection_Reset(1);
+    PrepareFreshScene([triangles] { BuildRoom(triangles); });
     MakeRays();
 }
 

@@ -45,22 +45,12 @@ struct Scene {
 };
 Scene g_scene;
 
-V3 Normalized(V3 v) { return v * (1.0f / std::sqrt(CG::dot(v, v))); }
-
 // 1. The rays: a camera image, scattered rays from inside the box, and the
 //    shadow rays from the points they hit (towards a lamp, or towards
 //    scattered points).
 void MakeRays(const V3& eye, const V3& lookAt, const V3& lamp, const V3& boxMin, const V3& boxMax)
 {
-    const V3 forward = Normalized(lookAt - eye);
-    const V3 right = Normalized(CG::cross(forward, V3(0, 0, 1)));
-    const V3 up = CG::cross(right, forward);
-    const float half = std::tan(0.5236f);
-    for (int y = 0; y < kImage; ++y)
-        for (int x = 0; x < kImage; ++x) {
-            const float u = (2.0f * (x + 0.5f) / kImage - 1.0f) * half, v = (1.0f - 2.0f * (y + 0.5f) / kImage) * half;
-            g_scene.camera.push_back({eye, Normalized(forward + right * u + up * v), nullptr});
-        }
+    for (const V3& d : CameraDirections(eye, lookAt, kImage)) g_scene.camera.push_back({eye, d, nullptr});
     std::mt19937 rng(5);
     auto uni = [&](float a, float b) { return std::uniform_real_distribution<float>(a, b)(rng); };
     auto inside = [&]() { return V3(uni(boxMin.x, boxMax.x), uni(boxMin.y, boxMax.y), uni(boxMin.z, boxMax.z)); };
@@ -350,17 +340,7 @@ template <class Build>
 void RunScene(const char* name, Build build, const V3& eye, const V3& lookAt, const V3& lamp, const V3& boxMin,
               const V3& boxMax)
 {
-    VekMain_End();
-    VekMain_Initialize();
-    g_mainValueTable.threadCount = 2;
-    build();
-    VekIntersection_Initialize();
-    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
-        s->SetRayNumber();
-        VekIntersection_RegisterSurface(s);
-    }
-    VekIntersection_PrepareEnvironment();
-    VekIntersection_Reset(1);
+    PrepareFreshScene(build);
     g_scene = Scene();
     g_scene.name = name;
     g_scene.device = rtcNewDevice(nullptr);

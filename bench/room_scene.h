@@ -6,6 +6,7 @@
 
 #include <algorithm>
 #include <cmath>
+#include <vector>
 
 #include "Vek.h"
 
@@ -57,6 +58,43 @@ inline void Torus(V3 centre, float major, float minor, int rings, int sides)
             Triangle(at(i, j), at(i + 1, j), at(i + 1, j + 1));
             Triangle(at(i, j), at(i + 1, j + 1), at(i, j + 1));
         }
+}
+
+inline V3 Normalized(V3 v) { return v * (1.0f / std::sqrt(CG::dot(v, v))); }
+
+// The directions of a camera image of size x size pixels, 60 degrees wide,
+// from eye towards lookAt (z up), row by row from the top.
+inline std::vector<V3> CameraDirections(const V3& eye, const V3& lookAt, int size)
+{
+    const V3 forward = Normalized(lookAt - eye);
+    const V3 right = Normalized(CG::cross(forward, V3(0, 0, 1)));
+    const V3 up = CG::cross(right, forward);
+    const float half = std::tan(0.5236f);
+    std::vector<V3> directions;
+    for (int y = 0; y < size; ++y)
+        for (int x = 0; x < size; ++x) {
+            const float u = (2.0f * (x + 0.5f) / size - 1.0f) * half, v = (1.0f - 2.0f * (y + 0.5f) / size) * half;
+            directions.push_back(Normalized(forward + right * u + up * v));
+        }
+    return directions;
+}
+
+// A fresh library with two ray threads, the scene build() makes, every
+// surface registered and the environment prepared for one light.
+template <class Build>
+void PrepareFreshScene(Build build)
+{
+    VekMain_End();
+    VekMain_Initialize();
+    g_mainValueTable.threadCount = 2;
+    build();
+    VekIntersection_Initialize();
+    for (VekSurface* s = VekMemory_GetSurfaceList(); s; s = s->next) {
+        s->SetRayNumber();
+        VekIntersection_RegisterSurface(s);
+    }
+    VekIntersection_PrepareEnvironment();
+    VekIntersection_Reset(1);
 }
 
 // Room of 20 x 16 x 6; about half the triangles in the torus, the rest in
