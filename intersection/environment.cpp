@@ -195,7 +195,7 @@ void VekIntersection_PrepareEnvironment()
     env.kernels = &vek::SelectKernels();
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);
-    // 7. Every element's ray marks cleared: the new grid numbers rays from 1
+    // 8. Every element's ray marks cleared: the new grid numbers rays from 1
     //    again, and a face still marked by an earlier ray of the same number
     //    would be passed over.
     for (VekFace* f : env.faces) std::fill(f->rayNumbers, f->rayNumbers + env.threadLimit, 0u);

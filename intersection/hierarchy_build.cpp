@@ -36,19 +36,24 @@ constexpr uint32_t kSampledRange = 16384;
 // coordinates involved) then never puts it outside the box of its face.
 constexpr double kPadShare = 1.0 / (1 << 19);
 
+// Half the surface area of the box [lo, hi] in vector lanes (the fourth
+// lane unused), in double precision as Box::HalfArea; 0 when it is empty.
+inline double HalfArea(__m128 lo, __m128 hi)
+{
+    alignas(16) float a[4], b[4];
+    _mm_store_ps(a, lo);
+    _mm_store_ps(b, hi);
+    const double x = double(b[0]) - a[0], y = double(b[1]) - a[1], z = double(b[2]) - a[2];
+    if (!(x >= 0.0)) return 0.0;
+    return x * y + y * z + z * x;
+}
+
 struct Box {
     float lo[3] = {std::numeric_limits<float>::infinity(), std::numeric_limits<float>::infinity(),
                    std::numeric_limits<float>::infinity()};
     float hi[3] = {-std::numeric_limits<float>::infinity(), -std::numeric_limits<float>::infinity(),
                    -std::numeric_limits<float>::infinity()};
 
-    void Grow(const Box& b)
-    {
-        for (int k = 0; k < 3; ++k) {
-            lo[k] = std::min(lo[k], b.lo[k]);
-            hi[k] = std::max(hi[k], b.hi[k]);
-        }
-    }
     void Grow(const float p[3])
     {
         for (int k = 0; k < 3; ++k) {
@@ -301,11 +306,6 @@ private:
         int bestAxis = -1;
         uint32_t bestCut = 0;
         uint8_t order[3][kSweptRange];
-        auto halfArea = [](__m128 lo, __m128 hi) {
-            alignas(16) float e[4];
-            _mm_store_ps(e, _mm_sub_ps(hi, lo));
-            return double(e[0]) * e[1] + double(e[1]) * e[2] + double(e[2]) * e[0];
-        };
         for (int k = 0; k < 3; ++k) {
             if (!(range.centres.hi[k] > range.centres.lo[k])) continue;
             // The faces' places sorted by centre (insertion: at most 32).
@@ -326,7 +326,7 @@ private:
             for (uint32_t i = n - 1; i > 0; --i) {
                 lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
                 hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
-                rightArea[i] = halfArea(lo, hi);
+                rightArea[i] = HalfArea(lo, hi);
             }
             lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
             hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
@@ -336,7 +336,7 @@ private:
                 // Only between faces of different centres: a cut among equal
                 // centres could not be found again by comparing centres.
                 if (!(key[i] < key[i + 1])) continue;
-                const double cost = halfArea(lo, hi) * (i + 1) + rightArea[i + 1] * (n - i - 1);
+                const double cost = HalfArea(lo, hi) * (i + 1) + rightArea[i + 1] * (n - i - 1);
                 if (cost < bestCost) {
                     bestCost = cost;
                     bestAxis = k;
@@ -359,13 +359,8 @@ private:
     // grown on the way. False when the centres coincide on every axis.
     bool BinnedSplit(const Range& range, Range& left, Range& right)
     {
-        struct Bin {
-            Box box;
-            uint32_t count = 0;
-        };
         // Fewer bins for fewer faces: a bin per four faces, eight at least.
         const int nb = std::min(kBins, std::max(8, static_cast<int>(range.Count() / 4)));
-        Bin bins[3][kBins];
         float scale[3];
         bool spread = false;
         for (int k = 0; k < 3; ++k) {
@@ -383,10 +378,10 @@ private:
         //    unused). Neighbouring faces mostly fall into the same bins, so
         //    even and odd faces grow bins of their own, merged after: two
         //    chains of minima instead of one.
+        constexpr int kSets = 2;
+        __m128 binLo[kSets][3][kBins], binHi[kSets][3][kBins];
+        uint32_t binCount[3][kBins] = {};
         {
-            constexpr int kSets = 2;
-            __m128 binLo[kSets][3][kBins], binHi[kSets][3][kBins];
-            uint32_t binCount[3][kBins] = {};
             for (int set = 0; set < kSets; ++set)
                 for (int k = 0; k < 3; ++k)
                     for (int b = 0; b < nb; ++b) {
@@ -424,14 +419,8 @@ private:
             if (i < range.end) binFace(0, i);
             for (int k = 0; k < 3; ++k)
                 for (int b = 0; b < nb; ++b) {
-                    alignas(16) float lo[4], hi[4];
-                    _mm_store_ps(lo, _mm_min_ps(binLo[0][k][b], binLo[1][k][b]));
-                    _mm_store_ps(hi, _mm_max_ps(binHi[0][k][b], binHi[1][k][b]));
-                    for (int j = 0; j < 3; ++j) {
-                        bins[k][b].box.lo[j] = lo[j];
-                        bins[k][b].box.hi[j] = hi[j];
-                    }
-                    bins[k][b].count = binCount[k][b];
+                    binLo[0][k][b] = _mm_min_ps(binLo[0][k][b], binLo[1][k][b]);
+                    binHi[0][k][b] = _mm_max_ps(binHi[0][k][b], binHi[1][k][b]);
                 }
         }
         // 2. Sweeps from both sides: the cheapest split after some bin. A
@@ -443,21 +432,25 @@ private:
             if (scale[k] == 0.0f) continue;
             double rightArea[kBins];
             uint32_t rightCount[kBins];
-            Box acc;
+            const __m128 none = _mm_set1_ps(std::numeric_limits<float>::infinity());
+            __m128 lo = none, hi = _mm_sub_ps(_mm_setzero_ps(), none);
             uint32_t n = 0;
             for (int b = nb - 1; b > 0; --b) {
-                acc.Grow(bins[k][b].box);
-                n += bins[k][b].count;
-                rightArea[b] = acc.HalfArea();
+                lo = _mm_min_ps(lo, binLo[0][k][b]);
+                hi = _mm_max_ps(hi, binHi[0][k][b]);
+                n += binCount[k][b];
+                rightArea[b] = HalfArea(lo, hi);
                 rightCount[b] = n;
             }
-            acc = Box();
+            lo = none;
+            hi = _mm_sub_ps(_mm_setzero_ps(), none);
             n = 0;
             for (int b = 0; b < nb - 1; ++b) {
-                acc.Grow(bins[k][b].box);
-                n += bins[k][b].count;
+                lo = _mm_min_ps(lo, binLo[0][k][b]);
+                hi = _mm_max_ps(hi, binHi[0][k][b]);
+                n += binCount[k][b];
                 if (n == 0 || rightCount[b + 1] == 0) continue;
-                const double cost = acc.HalfArea() * n + rightArea[b + 1] * rightCount[b + 1];
+                const double cost = HalfArea(lo, hi) * n + rightArea[b + 1] * rightCount[b + 1];
                 if (cost < bestCost) {
                     bestCost = cost;
                     bestAxis = k;

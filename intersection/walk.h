@@ -1,5 +1,6 @@
-// walk.h - the one grid walk that every ray query shares, and the per-thread
-// ray numbers.
+// walk.h - the grid walk (every hit along a ray, in the order the cells are
+// crossed; the other queries go through the hierarchy), and the per-thread
+// ray numbers that every query counts.
 //
 // Method: a three-dimensional digital differential analyser (Amanatides and
 // Woo) that visits the cells a ray crosses in order, descending into the
