@@ -61,6 +61,15 @@ bool Fail(std::string& error, const std::string& message)
     return false;
 }
 
+// An integer option's value, within [low, high]; false with the message
+// naming what was given and what was expected.
+bool Integer(const char* what, const std::string& value, int low, int high, int& out, std::string& error)
+{
+    if (ParseInt(value, low, high, out)) return true;
+    return Fail(error, std::string("bad ") + what + " '" + value + "': expected " + std::to_string(low) + " to " +
+                           std::to_string(high));
+}
+
 }  // namespace
 
 bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
@@ -99,17 +108,13 @@ bool ParseOptions(int argc, char** argv, Options& options, std::string& error)
                 return Fail(error, "bad image size '" + value + "': expected WIDTHxHEIGHT, each " +
                                        std::to_string(kMinImageSize) + " to " + std::to_string(kMaxImageSize));
         } else if (option == "--threads") {
-            if (!ParseInt(value, 1, kMaxThreads, options.threads))
-                return Fail(error, "bad thread count '" + value + "': expected 1 to " + std::to_string(kMaxThreads));
+            if (!Integer("thread count", value, 1, kMaxThreads, options.threads, error)) return false;
         } else if (option == "--aa") {
-            if (!ParseInt(value, 1, kMaxStrata, options.strata))
-                return Fail(error, "bad --aa '" + value + "': expected 1 to " + std::to_string(kMaxStrata));
+            if (!Integer("--aa", value, 1, kMaxStrata, options.strata, error)) return false;
         } else if (option == "--samples") {
-            if (!ParseInt(value, 0, kMaxIndirectSamples, options.samples))
-                return Fail(error, "bad --samples '" + value + "': expected 0 to " + std::to_string(kMaxIndirectSamples));
+            if (!Integer("--samples", value, 0, kMaxIndirectSamples, options.samples, error)) return false;
         } else if (option == "--bounces") {
-            if (!ParseInt(value, 1, kMaxBounces, options.bounces))
-                return Fail(error, "bad --bounces '" + value + "': expected 1 to " + std::to_string(kMaxBounces));
+            if (!Integer("--bounces", value, 1, kMaxBounces, options.bounces, error)) return false;
         } else {
             if (value.empty()) return Fail(error, "the file name of " + option + " may not be empty");
             (option == "--scene" ? options.scenePath : options.iesPath) = value;
