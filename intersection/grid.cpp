@@ -220,7 +220,8 @@ FaceRecord MakeRecord(const VekFace& f, bool notSurface)
     }
     if (axis == kRecordIndirect)
         for (int i = 0; i < 4; ++i) r.u[i] = r.v[i] = 0.0f;
-    r.face = reinterpret_cast<uintptr_t>(&f) | axis | (quad ? kRecordQuad : 0);
+    r.face = reinterpret_cast<uintptr_t>(&f) | axis | (quad ? kRecordQuad : 0) |
+             (!notSurface && StopsAllLight(f) ? kRecordOpaque : 0);
     r.marks = reinterpret_cast<uintptr_t>(f.rayNumbers) | (notSurface ? kRecordNotSurface : 0) |
               ((f.flags & VEK_FACE_NO_SHADOW) ? kRecordNoShadow : 0);
     return r;

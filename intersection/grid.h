@@ -35,12 +35,13 @@ inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item
 // the corners already projected onto the two axes the inside test keeps, the
 // face and its ray marks. Records sit in one array in the order the cells
 // first name them, so the faces of a cell are mostly neighbours in memory,
-// and a walk reads the face itself only when the ray hits it (or, in a
-// search, misses a face that cast no shadow at preparation).
+// and a walk reads the face itself only when the ray hits it; a search not
+// even then when the face is opaque.
 //
 // Tag bits ride in the pointers' low bits (faces are 8-byte aligned, marks
 // 4-byte): the main axis and the corner count on the face pointer, two flags
-// on the marks pointer. A face whose test the record cannot reproduce bit
+// on the marks pointer; and in the face pointer's top bit (no address
+// reaches it) whether the face stopped all light at preparation. A face whose test the record cannot reproduce bit
 // for bit (billboard copies, which turn after preparation; bounds that are
 // not those of its corners; an unusable main axis) gets main axis
 // kRecordIndirect and is tested through the face as it stands.
@@ -57,12 +58,21 @@ static_assert(sizeof(FaceRecord) == 64, "a face record is one cache line");
 constexpr uintptr_t kRecordAxisMask = 0x3;
 constexpr uintptr_t kRecordIndirect = 0x3;
 constexpr uintptr_t kRecordQuad = 0x4;
-constexpr uintptr_t kRecordFaceTags = 0x7;
+// A face whose shadow the searches decide from the record alone: it casts
+// shadows and its material (no second map) lets nothing through.
+constexpr uintptr_t kRecordOpaque = uintptr_t(1) << 63;
+constexpr uintptr_t kRecordFaceTags = 0x7 | kRecordOpaque;
 constexpr uintptr_t kRecordNotSurface = 0x1;
-constexpr uintptr_t kRecordNoShadow = 0x2;  // as the face's flags stood at preparation
+constexpr uintptr_t kRecordNoShadow = 0x2;  // the face casts no shadow
 constexpr uintptr_t kRecordMarkTags = 0x3;
 
 inline VekFace* RecordFace(const FaceRecord& r) { return reinterpret_cast<VekFace*>(r.face & ~kRecordFaceTags); }
+// Whether a surface stops all light towards a light: it casts shadows and
+// has no material, or a material without a second map whose transparency
+// is nil. The searches take this, and whether a face casts shadows at all,
+// from the records the preparation makes.
+bool StopsAllLight(const VekFace& surface);
+
 inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
 
 // An entry of a built grid's cell: a face record's index, or (top bit set)

@@ -7,6 +7,12 @@
 // it with one test), then traverses the hierarchy, multiplying the factor of
 // every face met (each face lies in one leaf, so each counts once); an
 // opaque face ends it.
+//
+// Whether a face casts shadows, and whether its material stops all light,
+// is taken from its record, made when the environment was prepared: most
+// shadow rays end at an opaque face, and reading the face itself there
+// would cost a trip to memory per ray. Only faces that let some light
+// through are read, for their transparency and second-map texels.
 #include <algorithm>
 #include <climits>
 #include <new>
@@ -139,6 +145,15 @@ void ResetCache(long lights, const char* name)
 }
 
 }  // namespace
+
+bool StopsAllLight(const VekFace& surface)
+{
+    if (surface.flags & VEK_FACE_NO_SHADOW) return false;
+    const VekAttribute* a = static_cast<const VekSurface&>(surface).attribute;
+    if (!a) return true;
+    const CG::vec3<float>& tr = a->transparency;
+    return !(a->mapFlags & VEK_MAP_2) && tr.x + tr.y + tr.z < kOpaqueSum;
+}
 
 bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG::vec3<float>& factor,
                      FaceRecord* cacheSlot)

@@ -52,18 +52,23 @@ TEST_F(Transmission, OpaqueFaceBlocksAndIsRememberedPerLight)
     EXPECT_EQ(VekIntersection_Search(from, up, nullptr, nullptr, 63), V3(0, 0, 0));
 }
 
-TEST_F(Transmission, CastingNoShadowCountsAsTheFlagsStandWhenTheSearchRuns)
+TEST_F(Transmission, CastingNoShadowCountsAsTheFlagsStoodAtPreparation)
 {
     // Through the no-shadow plane at z = 4, which the search neither stops
     // at nor marks.
     const uint32_t mark = noShadow_->rayNumbers[0];
     EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
     EXPECT_EQ(noShadow_->rayNumbers[0], mark);
-    // Flags changed after preparation take effect at once, both ways.
+    // Flags and materials written into the faces take effect at the next
+    // preparation, both ways.
     noShadow_->flags &= ~VEK_FACE_NO_SHADOW;
-    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(0, 0, 0));
     opaque_->flags |= VEK_FACE_NO_SHADOW;
-    EXPECT_EQ(VekIntersection_Search(V3(0.5f, 0.5f, 0.5f), V3(0, 0, 3), nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
+    const V3 down(0.5f, 0.5f, 0.5f), up(0, 0, 3);
+    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(1, 1, 1));
+    EXPECT_EQ(VekIntersection_Search(down, up, nullptr, nullptr, 0), V3(0, 0, 0));
+    Prepare();
+    EXPECT_EQ(VekIntersection_Search(V3(2, 2, 3.5f), V3(0, 0, 1), nullptr, nullptr, 0), V3(0, 0, 0));
+    EXPECT_EQ(VekIntersection_Search(down, up, nullptr, nullptr, 0), V3(0.5f, 0.5f, 0.5f));
 }
 
 TEST_F(Transmission, SegmentExcludesBothEnds)
