@@ -27,8 +27,6 @@ namespace {
 
 // Bins per axis of the split search.
 constexpr int kBins = 32;
-// Ranges of at most this many faces try every split instead of bins.
-constexpr uint32_t kSweptRange = 32;
 // Ranges of more faces than this bin a sample of them.
 constexpr uint32_t kSampledRange = 16384;
 // Boxes grow by this share of the largest coordinate magnitude along each
@@ -281,8 +279,7 @@ private:
     //    centres (by place when the centres coincide).
     void Split(const Range& range, Range& left, Range& right, bool even)
     {
-        if (!even && (range.Count() <= kSweptRange ? SweptSplit(range, left, right) : BinnedSplit(range, left, right)))
-            return;
+        if (!even && BinnedSplit(range, left, right)) return;
         const uint32_t middle = range.begin + range.Count() / 2;
         int axis = 0;
         for (int k = 1; k < 3; ++k)
@@ -295,72 +292,15 @@ private:
         right = MakeRange(middle, range.end);
     }
 
-    // The surface area heuristic over every split of a small range: along
-    // each axis the faces sorted by centre, the boxes on either side summed
-    // up. Cheaper than bins for a handful of faces, and exact.
-    bool SweptSplit(const Range& range, Range& left, Range& right)
-    {
-        const uint32_t n = range.Count();
-        PrimRef* first = prims_.data() + range.begin;
-        double bestCost = std::numeric_limits<double>::infinity();
-        int bestAxis = -1;
-        uint32_t bestCut = 0;
-        uint8_t order[3][kSweptRange];
-        for (int k = 0; k < 3; ++k) {
-            if (!(range.centres.hi[k] > range.centres.lo[k])) continue;
-            // The faces' places sorted by centre (insertion: at most 32).
-            float key[kSweptRange];
-            uint8_t* o = order[k];
-            for (uint32_t i = 0; i < n; ++i) {
-                const float c = first[i].Centre(k);
-                uint32_t j = i;
-                for (; j > 0 && key[j - 1] > c; --j) {
-                    key[j] = key[j - 1];
-                    o[j] = o[j - 1];
-                }
-                key[j] = c;
-                o[j] = static_cast<uint8_t>(i);
-            }
-            double rightArea[kSweptRange];
-            __m128 lo = _mm_set1_ps(std::numeric_limits<float>::infinity()), hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
-            for (uint32_t i = n - 1; i > 0; --i) {
-                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
-                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
-                rightArea[i] = HalfArea(lo, hi);
-            }
-            lo = _mm_set1_ps(std::numeric_limits<float>::infinity());
-            hi = _mm_set1_ps(-std::numeric_limits<float>::infinity());
-            for (uint32_t i = 0; i + 1 < n; ++i) {
-                lo = _mm_min_ps(lo, _mm_loadu_ps(first[o[i]].lo));
-                hi = _mm_max_ps(hi, _mm_loadu_ps(first[o[i]].hi));
-                // Only between faces of different centres: a cut among equal
-                // centres could not be found again by comparing centres.
-                if (!(key[i] < key[i + 1])) continue;
-                const double cost = HalfArea(lo, hi) * (i + 1) + rightArea[i + 1] * (n - i - 1);
-                if (cost < bestCost) {
-                    bestCost = cost;
-                    bestAxis = k;
-                    bestCut = i + 1;
-                }
-            }
-        }
-        if (bestAxis < 0) return false;
-        // The faces in the chosen order.
-        PrimRef sorted[kSweptRange];
-        for (uint32_t i = 0; i < n; ++i) sorted[i] = first[order[bestAxis][i]];
-        std::copy(sorted, sorted + n, first);
-        left = MakeRange(range.begin, range.begin + bestCut);
-        right = MakeRange(range.begin + bestCut, range.end);
-        return true;
-    }
-
     // The surface area heuristic over up to kBins bins per axis, from one pass over
     // the range; the range is then partitioned in place, the two sides' boxes
     // grown on the way. False when the centres coincide on every axis.
     bool BinnedSplit(const Range& range, Range& left, Range& right)
     {
-        // Fewer bins for fewer faces: a bin per four faces, eight at least.
-        const int nb = std::min(kBins, std::max(8, static_cast<int>(range.Count() / 4)));
+        // Fewer bins for fewer faces (four, and one more per twenty faces, as
+        // in Embree's builder): a small range's split then costs little more
+        // than its faces, and splits as well as a full sweep would.
+        const int nb = std::min(kBins, 4 + static_cast<int>(std::min<uint32_t>(range.Count() / 20, kBins)));
         float scale[3];
         bool spread = false;
         for (int k = 0; k < 3; ++k) {
@@ -460,16 +400,16 @@ private:
         }
         if (bestAxis < 0) return false;
         // 3. The partition, both sides' boxes grown as the faces pass.
+        //    From both ends at once: only faces on the wrong side move.
         Bounds leftBounds, rightBounds;
         uint32_t i = range.begin, j = range.end;
-        while (i < j) {
-            if (binOf(prims_[i], bestAxis) <= bestBin) {
-                leftBounds.Add(prims_[i++]);
-            } else {
-                --j;
-                std::swap(prims_[i], prims_[j]);
-                rightBounds.Add(prims_[j]);
-            }
+        for (;;) {
+            while (i < j && binOf(prims_[i], bestAxis) <= bestBin) leftBounds.Add(prims_[i++]);
+            while (i < j && binOf(prims_[j - 1], bestAxis) > bestBin) rightBounds.Add(prims_[--j]);
+            if (i == j) break;
+            std::swap(prims_[i], prims_[j - 1]);
+            leftBounds.Add(prims_[i++]);
+            rightBounds.Add(prims_[--j]);
         }
         left = Range{range.begin, i, Box(), Box()};
         right = Range{i, range.end, Box(), Box()};
