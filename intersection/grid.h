@@ -41,10 +41,11 @@ inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item
 // Tag bits ride in the pointers' low bits (faces are 8-byte aligned, marks
 // 4-byte): the main axis and the corner count on the face pointer, two flags
 // on the marks pointer; and in the face pointer's top bit (no address
-// reaches it) whether the face stopped all light at preparation. A face whose test the record cannot reproduce bit
-// for bit (billboard copies, which turn after preparation; bounds that are
-// not those of its corners; an unusable main axis) gets main axis
-// kRecordIndirect and is tested through the face as it stands.
+// reaches it) whether the face stopped all light at preparation. A face
+// whose test the record cannot reproduce bit for bit (billboard copies,
+// which turn after preparation; bounds that are not those of its corners;
+// an unusable main axis) gets main axis kRecordIndirect and is tested
+// through the face as it stands.
 struct alignas(64) FaceRecord {
     CG::vec3<float> normal;
     float planeOffset;
