@@ -76,7 +76,7 @@ struct PrimRef {
     float lo[3];
     uint32_t record;
     float hi[3];
-    uint32_t unused;
+    uint32_t bins;  // the bins of the last split search that binned it, a byte per axis
 
     float Centre(int k) const { return lo[k] + hi[k]; }
 };
@@ -154,7 +154,7 @@ public:
                 p.hi[k] = b.hi[k];
             }
             p.record = static_cast<uint32_t>(i);
-            p.unused = 0;
+            p.bins = 0;
         }
     }
 
@@ -340,6 +340,7 @@ private:
                 bin = _mm_or_si128(_mm_and_si128(over, last), _mm_andnot_si128(over, bin));
                 alignas(16) int32_t at[4];
                 _mm_store_si128(reinterpret_cast<__m128i*>(at), bin);
+                prims_[i].bins = static_cast<uint32_t>(at[0] | at[1] << 8 | at[2] << 16);
                 for (int k = 0; k < 3; ++k) {
                     binLo[set][k][at[k]] = _mm_min_ps(binLo[set][k][at[k]], lo);
                     binHi[set][k][at[k]] = _mm_max_ps(binHi[set][k][at[k]], hi);
@@ -399,13 +400,19 @@ private:
             }
         }
         if (bestAxis < 0) return false;
-        // 3. The partition, both sides' boxes grown as the faces pass.
+        // 3. The partition, both sides' boxes grown as the faces pass. A
+        //    range binned whole finds each face's bin where binning left it.
+        const int shift = 8 * bestAxis;
+        const bool sampled = range.Count() > kSampledRange;
+        auto sideOf = [&](const PrimRef& p) {
+            return sampled ? binOf(p, bestAxis) : static_cast<int>(p.bins >> shift & 0xff);
+        };
         //    From both ends at once: only faces on the wrong side move.
         Bounds leftBounds, rightBounds;
         uint32_t i = range.begin, j = range.end;
         for (;;) {
-            while (i < j && binOf(prims_[i], bestAxis) <= bestBin) leftBounds.Add(prims_[i++]);
-            while (i < j && binOf(prims_[j - 1], bestAxis) > bestBin) rightBounds.Add(prims_[--j]);
+            while (i < j && sideOf(prims_[i]) <= bestBin) leftBounds.Add(prims_[i++]);
+            while (i < j && sideOf(prims_[j - 1]) > bestBin) rightBounds.Add(prims_[--j]);
             if (i == j) break;
             std::swap(prims_[i], prims_[j - 1]);
             leftBounds.Add(prims_[i++]);
