@@ -31,6 +31,7 @@
 #include <limits>
 #include <new>
 
+#include "VekSurface.h"
 #include "core/platform.h"
 #include "intersection/face_tests.h"
 
@@ -958,7 +959,14 @@ void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
     for (size_t i = 0; i < order.size(); ++i) {
         // The face list is read at random too: its entry is fetched first.
         if (i + 2 * kFacesAhead < order.size()) __builtin_prefetch(&faces[order[i + 2 * kFacesAhead]]);
-        if (i + kFacesAhead < order.size()) FetchFace(ItemFace(faces[order[i + kFacesAhead]]));
+        if (i + kFacesAhead < order.size()) {
+            const CellItem ahead = faces[order[i + kFacesAhead]];
+            FetchFace(ItemFace(ahead));
+            // A surface's material pointer, which the record's shadow
+            // class reads, lies beyond the face's own fields.
+            if (!(ahead & kItemNotSurface))
+                __builtin_prefetch(&static_cast<const VekSurface*>(ItemFace(ahead))->attribute);
+        }
         const CellItem item = faces[order[i]];
         records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
     }
