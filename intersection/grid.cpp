@@ -13,7 +13,11 @@
 // small triangles give (a block is split only where it straddles cell
 // boundaries along two axes, or lies on one to within rounding), so a face
 // costs about as much as the cells it lands in, however finely it is
-// sampled. Counting by box adds to each cell of small boxes, or sums marks
+// sampled. In the top grid, whose binning counts no work, a small triangle
+// lattice that does not settle whole is instead taken point by point: each
+// point's cell once, each small triangle's cells from its corners' cells,
+// gathered as bits and entered once, which costs less than its blocks.
+// Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
 // cell once built. The nested grids of a crowded cell may take a fixed
@@ -79,11 +83,14 @@ struct VekGrid::BuildState {
     static constexpr size_t kLogShift = 12;
     std::vector<std::unique_ptr<uint64_t[]>> log;
     size_t logged = 0;
-    void Log(uint64_t entry)
+    // The log's free slots from entry logged on, up to the end of its
+    // block (end), adding a block when the last one is full.
+    uint64_t* LogRoom(uint64_t*& end)
     {
         if ((logged >> kLogShift) == log.size()) log.emplace_back(new uint64_t[size_t(1) << kLogShift]);
-        log[logged >> kLogShift][logged & ((size_t(1) << kLogShift) - 1)] = entry;
-        ++logged;
+        uint64_t* block = log[logged >> kLogShift].get();
+        end = block + (size_t(1) << kLogShift);
+        return block + (logged & ((size_t(1) << kLogShift) - 1));
     }
     uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
     void Release()
@@ -149,6 +156,13 @@ size_t GridBytes(const int32_t res[3])
 constexpr float kLatticeError = 24.0f / 16777216.0f;
 // ... plus this much, for roundings among subnormal numbers.
 constexpr float kLatticeErrorFloor = 1e-36f;
+// Triangle lattices of at most this many steps, in a grid that counts no
+// binning work, are binned point by point (LatticeBins::Direct): past it,
+// blocks taken whole cost less than visiting every small triangle.
+constexpr int32_t kDirectSteps = 8;
+// Corners within this (per coordinate) give lattice points that are all
+// numbers: none of the few sums and products that make one can overflow.
+constexpr float kDirectLimit = 1e30f;
 
 float Length(const CG::vec3<float>& a) { return std::sqrt(CG::dot(a, a)); }
 
@@ -529,6 +543,7 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
 {
     BuildState& s = *build_;
+    countWork_ = mostWork != std::numeric_limits<size_t>::max();
     for (size_t n = 0; n < faces.size(); ++n) {
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const uint32_t face = faces[n];
@@ -551,6 +566,94 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
         if (entries_ > most || work_ > mostWork) return false;
     }
     return true;
+}
+
+template <class Cells>
+void VekGrid::InsertEach(uint32_t face, Cells cells)
+{
+    // Plain cells, nearly every entry, are entered here on local copies of
+    // the build state's pointers and counters: the stores into the bit
+    // arrays could otherwise alias the log's counters and force them to be
+    // read back for every cell. Crowded cells take the slow path.
+    BuildState& s = *build_;
+    uint64_t* const entered = s.entered.data();
+    uint64_t* const occupied = s.occupied.data();
+    uint32_t* const counts = s.cells.get();
+    size_t logged = s.logged, added = 0;
+    uint64_t *logAt = nullptr, *logEnd = nullptr;  // the free part of the log's last block
+    cells([&](int32_t x, int32_t y, int32_t z, uint32_t position) {
+        const uint64_t bit = uint64_t(1) << (position & 63);
+        // The face has entered this plain cell already (its blocks overlap
+        // where they meet).
+        uint64_t& enteredWord = entered[position >> 6];
+        if (enteredWord & bit) return;
+        uint64_t& occupiedWord = occupied[position >> 6];
+        uint32_t& cell = counts[position];
+        // 1. A cell's first entry settles its kind: more than kCrowdedCell
+        //    faces counted there by box make it crowded.
+        if (!(occupiedWord & bit)) {
+            if (cell > static_cast<uint32_t>(kCrowdedCell)) return InsertCrowded(face, x, y, z, position);
+            occupiedWord |= bit;
+            cell = 0;
+        } else if (cell & kCellCrowded) {
+            return InsertCrowded(face, x, y, z, position);
+        }
+        // 2. A plain cell: an entry.
+        enteredWord |= bit;
+        ++cell;
+        if (logAt == logEnd) {
+            s.logged = logged;
+            logAt = s.LogRoom(logEnd);
+        }
+        *logAt++ = uint64_t(face) << 32 | position;
+        ++logged;
+        ++added;
+    });
+    s.logged = logged;
+    entries_ += added;
+}
+
+void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
+{
+    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
+    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
+    InsertEach(face, [&](auto insert) {
+        for (int32_t z = z0; z <= z1; ++z)
+            for (int32_t y = y0; y <= y1; ++y) {
+                const uint32_t row = pz[z] + py[y];
+                for (int32_t x = x0; x <= x1; ++x) insert(x, y, z, row + px[x]);
+            }
+    });
+}
+
+void VekGrid::InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
+{
+    BuildState& s = *build_;
+    const uint64_t bit = uint64_t(1) << (position & 63);
+    uint64_t& occupied = s.occupied[position >> 6];
+    uint32_t& cell = s.cells.get()[position];
+    // The cell's first entry: its faces go to a nested grid over the
+    // cell's box.
+    if (!(occupied & bit)) {
+        occupied |= bit;
+        const int32_t index[3] = {x, y, z};
+        std::unique_ptr<Holder> holder(new Holder());
+        for (int i = 0; i < 3; ++i) {
+            holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
+            holder->hi[i] = holder->lo[i] + cellSize[i];
+        }
+        ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
+        holder->faces.push_back(face);
+        cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
+        s.holders.push_back(std::move(holder));
+        ++entries_;
+        return;
+    }
+    Holder& holder = *s.holders[cell & ~kCellCrowded];
+    if (holder.faces.back() != face) {
+        holder.faces.push_back(face);
+        ++entries_;
+    }
 }
 
 // The cells a face's lattice lands in, found block by block. A block is a
@@ -623,6 +726,99 @@ struct VekGrid::LatticeBins {
         return true;
     }
 
+    // A small triangle lattice point by point: each lattice point's cell
+    // once, then each small triangle's cells from its corners' cells (the
+    // cell rule is monotone along each axis, so the cells of a box's lowest
+    // and highest points are the lowest and highest of its corners' cells;
+    // NaN alone would break that, hence corners within kDirectLimit),
+    // gathered as the bits of a box of at most 64 cells and entered once
+    // each: the cells of the small triangles, as block by block. The cells
+    // are the same but met in another order, which only the crowded cells'
+    // order of first meeting shows, and no work is counted: for the top
+    // grid, whose crowded cells each have an allowance of their own, only.
+    // False, having entered nothing, where the lattice's cells do not fit
+    // the bits.
+    bool Direct(int32_t k, const Lanes corners[3])
+    {
+        assert(k <= kDirectSteps);
+        constexpr int kPoints = (kDirectSteps + 1) * (kDirectSteps + 2) / 2;
+        // 1. The points' cells, point (i, j) at i (i + 1) / 2 + j; the
+        //    corners are the face's own, as block by block. Cells are below
+        //    2^15, so their 16-bit halves order them.
+        __m128i cell[kPoints];
+        __m128i lowest = _mm_set1_epi16(0x7FFF), highest = _mm_setzero_si128();
+        int32_t n = 0;
+        for (int32_t i = 0; i <= k; ++i)
+            for (int32_t j = 0; j <= i; ++j, ++n) {
+                const Lanes p = i == 0 ? corners[0] : j == 0 && i == k ? corners[1] : j == k ? corners[2] : point(i, j);
+                cell[n] = Cells(p);
+                lowest = _mm_min_epi16(lowest, cell[n]);
+                highest = _mm_max_epi16(highest, cell[n]);
+            }
+        // 2. The box of cells as bits: x fastest, each axis's side rounded
+        //    up to a power of two, at most 8 cells a side.
+        alignas(16) int32_t lo[4], side[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lo), lowest);
+        _mm_store_si128(reinterpret_cast<__m128i*>(side), _mm_sub_epi32(highest, lowest));
+        int shift[3];
+        for (int a = 0; a < 3; ++a) {
+            if (side[a] >= 8) return false;
+            shift[a] = side[a] == 0 ? 0 : side[a] == 1 ? 1 : side[a] <= 3 ? 2 : 3;
+        }
+        const int yShift = shift[0], zShift = shift[0] + shift[1];
+        if (zShift + shift[2] > 6) return false;
+        // spread[t]: one bit per y (z) layer below t, so that a layer range
+        // [t0, t1] is spread[t1 + 1] - spread[t0].
+        uint64_t spreadY[9], spreadZ[9];
+        spreadY[0] = spreadZ[0] = 0;
+        for (int t = 0; t < 8; ++t) {
+            spreadY[t + 1] = spreadY[t] | (t < (1 << shift[1]) ? uint64_t(1) << (t << yShift) : 0);
+            spreadZ[t + 1] = spreadZ[t] | (t < (1 << shift[2]) ? uint64_t(1) << (t << zShift) : 0);
+        }
+        // A point as one bit per axis (x in bits 0-7, y 8-15, z 16-23); the
+        // union of three is the range of their box along each axis.
+        uint32_t code[kPoints];
+        for (int32_t m = 0; m < n; ++m) {
+            const __m128i d = _mm_sub_epi32(cell[m], lowest);
+            code[m] = 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
+                      (1u << _mm_extract_epi16(d, 4)) << 16;
+        }
+        // 3. The small triangles between rows i and i + 1: (i, j), (i + 1,
+        //    j), (i + 1, j + 1) for j <= i, and (i, j), (i + 1, j + 1), (i,
+        //    j + 1) for j < i. Neighbours mostly have the same box, which is
+        //    then spread into bits once.
+        uint64_t bits = 0;
+        uint32_t last = 0;  // no box yet: a box has a bit on every axis
+        auto add = [&](uint32_t u) {
+            if (u == last) return;
+            last = u;
+            const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
+            const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
+            bits |= row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
+                    (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
+        };
+        for (int32_t i = 0, row = 0; i < k; row += i + 1, ++i) {
+            const int32_t next = row + i + 1;
+            for (int32_t j = 0; j <= i; ++j) {
+                const uint32_t a = code[row + j], c = code[next + j + 1];
+                add(a | code[next + j] | c);
+                if (j < i) add(a | c | code[row + j + 1]);
+            }
+        }
+        // 4. Each cell once.
+        const uint32_t *px = g.build_->place[0].data(), *py = g.build_->place[1].data(),
+                       *pz = g.build_->place[2].data();
+        const int32_t xMask = (1 << shift[0]) - 1, yMask = (1 << shift[1]) - 1;
+        g.InsertEach(face, [&](auto insert) {
+            for (uint64_t m = bits; m; m &= m - 1) {
+                const int t = __builtin_ctzll(m);
+                const int32_t x = lo[0] + (t & xMask), y = lo[1] + ((t >> yShift) & yMask), z = lo[2] + (t >> zShift);
+                insert(x, y, z, pz[z] + py[y] + px[x]);
+            }
+        });
+        return true;
+    }
+
     // Triangle lattice. Tri(i0, m, c): the points (i, j) with
     // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
     // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
@@ -680,6 +876,13 @@ struct VekGrid::LatticeBins {
 
 namespace {
 
+// Whether every lane of p lies within limit (NaN does not).
+bool Within(Lanes p, float limit)
+{
+    const Lanes magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), p);
+    return _mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(limit))) == 0xF;
+}
+
 // The slack of lattice points computed from corners v[0 .. n), per lane.
 Lanes LatticeSlack(const CG::vec3<float>* v, int n)
 {
@@ -731,6 +934,12 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                                                   _mm_cmpeq_ps(_mm_sub_ps(v2, v2), zero)));
     if (finite == 0xF) {
         const Lanes corners[3] = {v0, v1, v2};
+        // Most faces settle whole at the first step; the others, where no
+        // work is counted, go point by point if their cells fit, else
+        // block by block (repeating the first step).
+        if (!countWork_ && k > 1 && k <= kDirectSteps && Within(v0, kDirectLimit) && Within(v1, kDirectLimit) &&
+            Within(v2, kDirectLimit) && (bins.Settle(corners, 3, true) || bins.Direct(k, corners)))
+            return;
         bins.Tri(0, k, corners);
     } else {
         const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
@@ -761,63 +970,6 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     LatticeBins<decltype(point)> bins{*this, face, point, kA > 1 || kB > 1 ? LatticeSlack(v, 4) : _mm_setzero_ps()};
     const Lanes corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
     bins.Rect(0, kA, 0, kB, false, corners);
-}
-
-void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
-{
-    // Bounds and positions held apart from what the insertions write.
-    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
-    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
-    for (int32_t z = z0; z <= z1; ++z)
-        for (int32_t y = y0; y <= y1; ++y) {
-            const uint32_t row = pz[z] + py[y];
-            for (int32_t x = x0; x <= x1; ++x) Insert(face, x, y, z, row + px[x]);
-        }
-}
-
-void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
-{
-    BuildState& s = *build_;
-    const uint64_t bit = uint64_t(1) << (position & 63);
-    // The face has entered this plain cell already (its blocks overlap
-    // where they meet).
-    uint64_t& entered = s.entered[position >> 6];
-    if (entered & bit) return;
-    uint64_t& occupied = s.occupied[position >> 6];
-    uint32_t& cell = s.cells.get()[position];
-    // 1. A cell's first entry settles its kind: more than kCrowdedCell
-    //    faces counted there by box make it crowded, and its faces go to a
-    //    nested grid over the cell's box.
-    if (!(occupied & bit)) {
-        occupied |= bit;
-        if (cell > static_cast<uint32_t>(kCrowdedCell)) {
-            const int32_t index[3] = {x, y, z};
-            std::unique_ptr<Holder> holder(new Holder());
-            for (int i = 0; i < 3; ++i) {
-                holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
-                holder->hi[i] = holder->lo[i] + cellSize[i];
-            }
-            ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
-            holder->faces.push_back(face);
-            cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
-            s.holders.push_back(std::move(holder));
-            ++entries_;
-            return;
-        }
-        cell = 0;
-    } else if (cell & kCellCrowded) {
-        Holder& holder = *s.holders[cell & ~kCellCrowded];
-        if (holder.faces.back() != face) {
-            holder.faces.push_back(face);
-            ++entries_;
-        }
-        return;
-    }
-    // 2. A plain cell: an entry.
-    entered |= bit;
-    ++cell;
-    s.Log(uint64_t(face) << 32 | position);
-    ++entries_;
 }
 
 void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)

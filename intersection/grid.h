@@ -238,8 +238,10 @@ private:
 
     void BinTriangle(uint32_t face, const VekFace& f);
     void BinQuadrilateral(uint32_t face, const VekFace& f);
+    template <class Cells>
+    void InsertEach(uint32_t face, Cells cells);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
-    void Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
+    void InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
 
     // Build-time state: faces are named by their place in the top grid's
     // face list. build_ is this grid's level's state while it is built; the
@@ -248,6 +250,7 @@ private:
     BuildState* build_ = nullptr;
     size_t entries_ = 0;  // face entries binned so far, crowded cells' lists included
     size_t work_ = 0;     // lattice blocks looked at so far
+    bool countWork_ = true;  // binning under a work allowance, which counts every lattice block
 };
 
 }  // namespace vek
