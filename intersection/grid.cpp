@@ -75,8 +75,10 @@ struct VekGrid::BuildState {
     // the compact arrays, which are made together once the grid is built).
     std::vector<uint64_t> occupied;
     // Per cell, one bit: entered by the face being binned, which enters a
-    // cell once.
+    // cell once; marked, whether the face has set any (a face whose cells
+    // are gathered first enters each once without them).
     std::vector<uint64_t> entered;
+    bool marked = false;
     // Plain cells' entries in the order they were made (the face in the
     // high half, the cell's position in the low), in blocks of 32 KiB that
     // never move as the log grows.
@@ -550,6 +552,7 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         const size_t start = s.logged;
+        s.marked = false;
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
             const CellRange range(CellLanes(*this), f);  // the widened box covers every turn
             InsertRange(face, range.first, range.last);
@@ -559,7 +562,7 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
             BinTriangle(face, f);
         }
         // The cells this face entered are open to the next one again.
-        for (size_t e = start; e < s.logged; ++e) {
+        for (size_t e = start; s.marked && e < s.logged; ++e) {
             const uint32_t position = static_cast<uint32_t>(s.Logged(e));
             s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
         }
@@ -568,7 +571,7 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
     return true;
 }
 
-template <class Cells>
+template <bool kMarks, class Cells>
 void VekGrid::InsertEach(uint32_t face, Cells cells)
 {
     // Plain cells, nearly every entry, are entered here on local copies of
@@ -586,7 +589,7 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
         // The face has entered this plain cell already (its blocks overlap
         // where they meet).
         uint64_t& enteredWord = entered[position >> 6];
-        if (enteredWord & bit) return;
+        if (kMarks && (enteredWord & bit)) return;
         uint64_t& occupiedWord = occupied[position >> 6];
         uint32_t& cell = counts[position];
         // 1. A cell's first entry settles its kind: more than kCrowdedCell
@@ -599,7 +602,7 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
             return InsertCrowded(face, x, y, z, position);
         }
         // 2. A plain cell: an entry.
-        enteredWord |= bit;
+        if (kMarks) enteredWord |= bit;
         ++cell;
         if (logAt == logEnd) {
             s.logged = logged;
@@ -611,13 +614,14 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
     });
     s.logged = logged;
     entries_ += added;
+    if (kMarks) s.marked = true;
 }
 
 void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
 {
     const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
     const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
-    InsertEach(face, [&](auto insert) {
+    InsertEach<true>(face, [&](auto insert) {
         for (int32_t z = z0; z <= z1; ++z)
             for (int32_t y = y0; y <= y1; ++y) {
                 const uint32_t row = pz[z] + py[y];
@@ -809,7 +813,7 @@ struct VekGrid::LatticeBins {
         const uint32_t *px = g.build_->place[0].data(), *py = g.build_->place[1].data(),
                        *pz = g.build_->place[2].data();
         const int32_t xMask = (1 << shift[0]) - 1, yMask = (1 << shift[1]) - 1;
-        g.InsertEach(face, [&](auto insert) {
+        g.template InsertEach<false>(face, [&](auto insert) {
             for (uint64_t m = bits; m; m &= m - 1) {
                 const int t = __builtin_ctzll(m);
                 const int32_t x = lo[0] + (t & xMask), y = lo[1] + ((t >> yShift) & yMask), z = lo[2] + (t >> zShift);

@@ -238,7 +238,9 @@ private:
 
     void BinTriangle(uint32_t face, const VekFace& f);
     void BinQuadrilateral(uint32_t face, const VekFace& f);
-    template <class Cells>
+    // Enters face into each cell cells(insert) names; kMarks: the face
+    // may name a cell more than once, which the entered bits then catch.
+    template <bool kMarks, class Cells>
     void InsertEach(uint32_t face, Cells cells);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
     void InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
