@@ -789,13 +789,11 @@ struct VekGrid::LatticeBins {
         }
         // 3. The small triangles between rows i and i + 1: (i, j), (i + 1,
         //    j), (i + 1, j + 1) for j <= i, and (i, j), (i + 1, j + 1), (i,
-        //    j + 1) for j < i. Neighbours mostly have the same box, which is
-        //    then spread into bits once.
+        //    j + 1) for j < i. Every box is spread into bits, even where it
+        //    repeats its neighbour's: a test would cost more in mispredicted
+        //    branches than it saves.
         uint64_t bits = 0;
-        uint32_t last = 0;  // no box yet: a box has a bit on every axis
         auto add = [&](uint32_t u) {
-            if (u == last) return;
-            last = u;
             const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
             const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
             bits |= row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
@@ -880,6 +878,20 @@ struct VekGrid::LatticeBins {
 
 namespace {
 
+// Quotients j / i of lattice indices up to kQuotientSteps, as the division
+// rounds them (a constant expression is rounded as the division at run
+// time is), for the points of small lattices without a division each.
+constexpr int32_t kQuotientSteps = 8;
+struct Quotients {
+    float q[kQuotientSteps + 1][kQuotientSteps + 1];
+    constexpr Quotients() : q()
+    {
+        for (int32_t i = 1; i <= kQuotientSteps; ++i)
+            for (int32_t j = 0; j <= kQuotientSteps; ++j) q[i][j] = static_cast<float>(j) / static_cast<float>(i);
+    }
+};
+constexpr Quotients kQuotients;
+
 // Whether every lane of p lies within limit (NaN does not).
 bool Within(Lanes p, float limit)
 {
@@ -918,11 +930,19 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
     //    the integer points (i, j).
     const Lanes v0 = ToLanes(v[0]), v1 = ToLanes(v[1]), v2 = ToLanes(v[2]);
     auto point = [&](int32_t i, int32_t j) {
-        // a and b by one division of two lanes; b is 0 where i is (so is j).
-        alignas(16) float q[4];
-        _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
-                                   _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
-        const float a = q[0], b = q[1];
+        // a and b by one division of two lanes, or from the table of the
+        // same quotients for small lattices; b is 0 where i is (so is j).
+        float a, b;
+        if (k <= kQuotientSteps) {
+            a = kQuotients.q[k][i];
+            b = kQuotients.q[std::max(i, 1)][j];
+        } else {
+            alignas(16) float q[4];
+            _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
+                                       _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
+            a = q[0];
+            b = q[1];
+        }
         const Lanes edge = _mm_add_ps(_mm_mul_ps(v1, _mm_set1_ps(1.0f - b)), _mm_mul_ps(v2, _mm_set1_ps(b)));
         return _mm_add_ps(_mm_mul_ps(v0, _mm_set1_ps(1.0f - a)), _mm_mul_ps(edge, _mm_set1_ps(a)));
     };
