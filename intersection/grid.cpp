@@ -13,10 +13,12 @@
 // small triangles give (a block is split only where it straddles cell
 // boundaries along two axes, or lies on one to within rounding), so a face
 // costs about as much as the cells it lands in, however finely it is
-// sampled. In the top grid, whose binning counts no work, a small triangle
-// lattice that does not settle whole is instead taken point by point: each
-// point's cell once, each small triangle's cells from its corners' cells,
-// gathered as bits and entered once, which costs less than its blocks.
+// sampled. Where the binning's work need not be counted exactly (the top
+// grid, and second-level grids without crowded cells, which pass no work
+// on), a small triangle lattice that does not settle whole is instead taken
+// point by point: each point's cell once, each small triangle's cells from
+// its corners' cells, gathered as bits and entered once, which costs less
+// than its blocks.
 // Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
@@ -79,6 +81,10 @@ struct VekGrid::BuildState {
     // are gathered first enters each once without them).
     std::vector<uint64_t> entered;
     bool marked = false;
+    // Whether small lattices may be binned point by point (BinFaces). Kept
+    // here, not in the grid: a grid's size is part of what its allowance
+    // counts.
+    bool pointwise = false;
     // Plain cells' entries in the order they were made (the face in the
     // high half, the cell's position in the low), in blocks of 32 KiB that
     // never move as the log grows.
@@ -422,7 +428,7 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
         faces_ = &faces;
         StartBuild(&levels[0]);
         CountFaces(all);
-        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
+        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max(), true);
         std::vector<uint32_t>().swap(all);
         BuildNestedGrids(true, 0, nullptr);
         // Room for the face records, written only when they are made, is
@@ -470,7 +476,7 @@ void VekGrid::ClearRayMarks(int thread)
     for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
 
-void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
+bool VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
     // Each face box adds 1 to a block of cells. Where the boxes are small
     // beside the grid (a large grid of small faces), each adds to its own
@@ -507,12 +513,14 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     }
     // 2. Adding to every cell of each box, when that is the cheaper way.
     const size_t gridCells = static_cast<size_t>(sliceSize) * static_cast<size_t>(nz);
+    uint32_t most = 0;
     if (covered <= 8 * ranges.size() + 3 * gridCells) {
         for (const Range& r : ranges)
             for (int32_t z = r.first[2]; z <= r.last[2]; ++z)
                 for (int32_t y = r.first[1]; y <= r.last[1]; ++y)
-                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x) ++c[pz[z] + py[y] + px[x]];
-        return;
+                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x)
+                        most = std::max(most, ++c[pz[z] + py[y] + px[x]]);
+        return most > static_cast<uint32_t>(kCrowdedCell);
     }
     // 3. Otherwise the corners, then the sums along each axis.
     auto add = [&](int32_t x, int32_t y, int32_t z, uint32_t value) {
@@ -540,12 +548,16 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     for (int32_t z = 1; z < nz; ++z)
         for (int32_t y = 0; y < ny; ++y)
             for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z - 1] + py[y] + px[x]];
+    for (int32_t z = 0; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 0; x < nx; ++x) most = std::max(most, c[pz[z] + py[y] + px[x]]);
+    return most > static_cast<uint32_t>(kCrowdedCell);
 }
 
-bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
+VekGrid::Binned VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork, bool pointwise)
 {
     BuildState& s = *build_;
-    countWork_ = mostWork != std::numeric_limits<size_t>::max();
+    s.pointwise = pointwise;
     for (size_t n = 0; n < faces.size(); ++n) {
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const uint32_t face = faces[n];
@@ -566,9 +578,10 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
             const uint32_t position = static_cast<uint32_t>(s.Logged(e));
             s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
         }
-        if (entries_ > most || work_ > mostWork) return false;
+        if (entries_ > most) return Binned::kTooLarge;
+        if (work_ > mostWork) return pointwise ? Binned::kUnsure : Binned::kTooLarge;
     }
-    return true;
+    return Binned::kFits;
 }
 
 template <bool kMarks, class Cells>
@@ -738,10 +751,9 @@ struct VekGrid::LatticeBins {
     // gathered as the bits of a box of at most 64 cells and entered once
     // each: the cells of the small triangles, as block by block. The cells
     // are the same but met in another order, which only the crowded cells'
-    // order of first meeting shows, and no work is counted: for the top
-    // grid, whose crowded cells each have an allowance of their own, only.
-    // False, having entered nothing, where the lattice's cells do not fit
-    // the bits.
+    // order of first meeting shows, and no work is counted: only for grids
+    // where neither matters (BinFaces). False, having entered nothing,
+    // where the lattice's cells do not fit the bits.
     bool Direct(int32_t k, const Lanes corners[3])
     {
         assert(k <= kDirectSteps);
@@ -958,12 +970,20 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                                                   _mm_cmpeq_ps(_mm_sub_ps(v2, v2), zero)));
     if (finite == 0xF) {
         const Lanes corners[3] = {v0, v1, v2};
-        // Most faces settle whole at the first step; the others, where no
-        // work is counted, go point by point if their cells fit, else
-        // block by block (repeating the first step).
-        if (!countWork_ && k > 1 && k <= kDirectSteps && Within(v0, kDirectLimit) && Within(v1, kDirectLimit) &&
-            Within(v2, kDirectLimit) && (bins.Settle(corners, 3, true) || bins.Direct(k, corners)))
-            return;
+        // Most faces settle whole at the first step; the others, where
+        // that is allowed, go point by point if their cells fit, else block
+        // by block (repeating the first step). Point by point counts the
+        // most work the blocks could take: 2 k^2 - k for k steps (a block
+        // of a x b lattice squares takes at most 4ab - 1, and a triangle
+        // of m steps one plus its halves' and its square's).
+        if (build_->pointwise && k > 1 && k <= kDirectSteps && Within(v0, kDirectLimit) && Within(v1, kDirectLimit) &&
+            Within(v2, kDirectLimit)) {
+            if (bins.Settle(corners, 3, true)) return;
+            if (bins.Direct(k, corners)) {
+                work_ += static_cast<size_t>(2 * k * k - k);
+                return;
+            }
+        }
         bins.Tri(0, k, corners);
     } else {
         const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
@@ -1016,12 +1036,23 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         size_t& workLeft = top ? cellWork : *work;
         const size_t fixed = GridBytes(holder->resolution);
         if (fixed >= own || workLeft == 0) continue;
-        holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
+        // A second-level grid without crowded cells passes no work on, so
+        // only whether its work stays within what is left matters: it may
+        // bin small lattices point by point, counted at what their blocks
+        // could cost at most. Where that bound passes what is left, the
+        // grid is binned again block by block.
+        auto bin = [&](bool pointwise) {
+            holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
+            VekGrid& nested = *holder->grid;
+            nested.faces_ = faces_;
+            nested.StartBuild(build_ + 1);
+            const bool crowded = top && nested.CountFaces(holder->faces);
+            return nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft, top && !crowded && pointwise);
+        };
+        Binned binned = bin(true);
+        if (binned == Binned::kUnsure) binned = bin(false);
+        const bool fits = binned == Binned::kFits;
         VekGrid& nested = *holder->grid;
-        nested.faces_ = faces_;
-        nested.StartBuild(build_ + 1);
-        if (top) nested.CountFaces(holder->faces);
-        const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
         workLeft -= std::min(workLeft, nested.work_);
         if (!fits) {
             holder->grid.reset();

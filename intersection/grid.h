@@ -227,8 +227,15 @@ private:
     struct LatticeBins;
 
     void StartBuild(BuildState* state);
-    void CountFaces(const std::vector<uint32_t>& faces);
-    bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
+    // Counts face boxes per cell; true when a cell counts more than
+    // kCrowdedCell, so that the grid may get crowded cells.
+    bool CountFaces(const std::vector<uint32_t>& faces);
+    // Bins faces with at most most entries and mostWork lattice blocks;
+    // pointwise: small lattices may go point by point, counted at the most
+    // work their blocks could take, so that passing mostWork leaves the
+    // answer open (kUnsure).
+    enum class Binned { kFits, kTooLarge, kUnsure };
+    Binned BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork, bool pointwise);
     void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
     void NumberRecords(const std::vector<CellItem>& faces);
@@ -252,7 +259,6 @@ private:
     BuildState* build_ = nullptr;
     size_t entries_ = 0;  // face entries binned so far, crowded cells' lists included
     size_t work_ = 0;     // lattice blocks looked at so far
-    bool countWork_ = true;  // binning under a work allowance, which counts every lattice block
 };
 
 }  // namespace vek
