@@ -13,7 +13,13 @@
 // small triangles give (a block is split only where it straddles cell
 // boundaries along two axes, or lies on one to within rounding), so a face
 // costs about as much as the cells it lands in, however finely it is
-// sampled. Counting by box adds to each cell of small boxes, or sums marks
+// sampled. Where the binning's work need not be counted exactly (the top
+// grid, and second-level grids without crowded cells, which pass no work
+// on), a small triangle lattice that does not settle whole is instead taken
+// point by point: each point's cell once, each small triangle's cells from
+// its corners' cells, gathered as bits and entered once, which costs less
+// than its blocks.
+// Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
 // cell once built. The nested grids of a crowded cell may take a fixed
@@ -31,6 +37,7 @@
 #include <limits>
 #include <new>
 
+#include "VekSurface.h"
 #include "core/platform.h"
 #include "intersection/face_tests.h"
 
@@ -70,19 +77,28 @@ struct VekGrid::BuildState {
     // the compact arrays, which are made together once the grid is built).
     std::vector<uint64_t> occupied;
     // Per cell, one bit: entered by the face being binned, which enters a
-    // cell once.
+    // cell once; marked, whether the face has set any (a face whose cells
+    // are gathered first enters each once without them).
     std::vector<uint64_t> entered;
+    bool marked = false;
+    // Whether small lattices may be binned point by point (BinFaces). Kept
+    // here, not in the grid: a grid's size is part of what its allowance
+    // counts.
+    bool pointwise = false;
     // Plain cells' entries in the order they were made (the face in the
     // high half, the cell's position in the low), in blocks of 32 KiB that
     // never move as the log grows.
     static constexpr size_t kLogShift = 12;
     std::vector<std::unique_ptr<uint64_t[]>> log;
     size_t logged = 0;
-    void Log(uint64_t entry)
+    // The log's free slots from entry logged on, up to the end of its
+    // block (end), adding a block when the last one is full.
+    uint64_t* LogRoom(uint64_t*& end)
     {
         if ((logged >> kLogShift) == log.size()) log.emplace_back(new uint64_t[size_t(1) << kLogShift]);
-        log[logged >> kLogShift][logged & ((size_t(1) << kLogShift) - 1)] = entry;
-        ++logged;
+        uint64_t* block = log[logged >> kLogShift].get();
+        end = block + (size_t(1) << kLogShift);
+        return block + (logged & ((size_t(1) << kLogShift) - 1));
     }
     uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
     void Release()
@@ -148,6 +164,13 @@ size_t GridBytes(const int32_t res[3])
 constexpr float kLatticeError = 24.0f / 16777216.0f;
 // ... plus this much, for roundings among subnormal numbers.
 constexpr float kLatticeErrorFloor = 1e-36f;
+// Triangle lattices of at most this many steps, in a grid that counts no
+// binning work, are binned point by point (LatticeBins::Direct): past it,
+// blocks taken whole cost less than visiting every small triangle.
+constexpr int32_t kDirectSteps = 8;
+// Corners within this (per coordinate) give lattice points that are all
+// numbers: none of the few sums and products that make one can overflow.
+constexpr float kDirectLimit = 1e30f;
 
 float Length(const CG::vec3<float>& a) { return std::sqrt(CG::dot(a, a)); }
 
@@ -405,7 +428,7 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
         faces_ = &faces;
         StartBuild(&levels[0]);
         CountFaces(all);
-        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max());
+        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max(), true);
         std::vector<uint32_t>().swap(all);
         BuildNestedGrids(true, 0, nullptr);
         // Room for the face records, written only when they are made, is
@@ -453,7 +476,7 @@ void VekGrid::ClearRayMarks(int thread)
     for (const FaceRecord& r : records) RecordMarks(r)[thread] = 0;
 }
 
-void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
+bool VekGrid::CountFaces(const std::vector<uint32_t>& faces)
 {
     // Each face box adds 1 to a block of cells. Where the boxes are small
     // beside the grid (a large grid of small faces), each adds to its own
@@ -490,12 +513,14 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     }
     // 2. Adding to every cell of each box, when that is the cheaper way.
     const size_t gridCells = static_cast<size_t>(sliceSize) * static_cast<size_t>(nz);
+    uint32_t most = 0;
     if (covered <= 8 * ranges.size() + 3 * gridCells) {
         for (const Range& r : ranges)
             for (int32_t z = r.first[2]; z <= r.last[2]; ++z)
                 for (int32_t y = r.first[1]; y <= r.last[1]; ++y)
-                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x) ++c[pz[z] + py[y] + px[x]];
-        return;
+                    for (int32_t x = r.first[0]; x <= r.last[0]; ++x)
+                        most = std::max(most, ++c[pz[z] + py[y] + px[x]]);
+        return most > static_cast<uint32_t>(kCrowdedCell);
     }
     // 3. Otherwise the corners, then the sums along each axis.
     auto add = [&](int32_t x, int32_t y, int32_t z, uint32_t value) {
@@ -523,17 +548,23 @@ void VekGrid::CountFaces(const std::vector<uint32_t>& faces)
     for (int32_t z = 1; z < nz; ++z)
         for (int32_t y = 0; y < ny; ++y)
             for (int32_t x = 0; x < nx; ++x) c[pz[z] + py[y] + px[x]] += c[pz[z - 1] + py[y] + px[x]];
+    for (int32_t z = 0; z < nz; ++z)
+        for (int32_t y = 0; y < ny; ++y)
+            for (int32_t x = 0; x < nx; ++x) most = std::max(most, c[pz[z] + py[y] + px[x]]);
+    return most > static_cast<uint32_t>(kCrowdedCell);
 }
 
-bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork)
+VekGrid::Binned VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork, bool pointwise)
 {
     BuildState& s = *build_;
+    s.pointwise = pointwise;
     for (size_t n = 0; n < faces.size(); ++n) {
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const uint32_t face = faces[n];
         const VekFace& f = *ItemFace((*faces_)[face]);
         if (f.flags & VEK_FACE_BACK_SIDE) continue;
         const size_t start = s.logged;
+        s.marked = false;
         if (f.flags & (VEK_FACE_BILLBOARD_VIEW | VEK_FACE_BILLBOARD_SHADOW)) {
             const CellRange range(CellLanes(*this), f);  // the widened box covers every turn
             InsertRange(face, range.first, range.last);
@@ -543,13 +574,103 @@ bool VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t m
             BinTriangle(face, f);
         }
         // The cells this face entered are open to the next one again.
-        for (size_t e = start; e < s.logged; ++e) {
+        for (size_t e = start; s.marked && e < s.logged; ++e) {
             const uint32_t position = static_cast<uint32_t>(s.Logged(e));
             s.entered[position >> 6] &= ~(uint64_t(1) << (position & 63));
         }
-        if (entries_ > most || work_ > mostWork) return false;
+        if (entries_ > most) return Binned::kTooLarge;
+        if (work_ > mostWork) return pointwise ? Binned::kUnsure : Binned::kTooLarge;
     }
-    return true;
+    return Binned::kFits;
+}
+
+template <bool kMarks, class Cells>
+void VekGrid::InsertEach(uint32_t face, Cells cells)
+{
+    // Plain cells, nearly every entry, are entered here on local copies of
+    // the build state's pointers and counters: the stores into the bit
+    // arrays could otherwise alias the log's counters and force them to be
+    // read back for every cell. Crowded cells take the slow path.
+    BuildState& s = *build_;
+    uint64_t* const entered = s.entered.data();
+    uint64_t* const occupied = s.occupied.data();
+    uint32_t* const counts = s.cells.get();
+    size_t logged = s.logged, added = 0;
+    uint64_t *logAt = nullptr, *logEnd = nullptr;  // the free part of the log's last block
+    cells([&](int32_t x, int32_t y, int32_t z, uint32_t position) {
+        const uint64_t bit = uint64_t(1) << (position & 63);
+        // The face has entered this plain cell already (its blocks overlap
+        // where they meet).
+        uint64_t& enteredWord = entered[position >> 6];
+        if (kMarks && (enteredWord & bit)) return;
+        uint64_t& occupiedWord = occupied[position >> 6];
+        uint32_t& cell = counts[position];
+        // 1. A cell's first entry settles its kind: more than kCrowdedCell
+        //    faces counted there by box make it crowded.
+        if (!(occupiedWord & bit)) {
+            if (cell > static_cast<uint32_t>(kCrowdedCell)) return InsertCrowded(face, x, y, z, position);
+            occupiedWord |= bit;
+            cell = 0;
+        } else if (cell & kCellCrowded) {
+            return InsertCrowded(face, x, y, z, position);
+        }
+        // 2. A plain cell: an entry.
+        if (kMarks) enteredWord |= bit;
+        ++cell;
+        if (logAt == logEnd) {
+            s.logged = logged;
+            logAt = s.LogRoom(logEnd);
+        }
+        *logAt++ = uint64_t(face) << 32 | position;
+        ++logged;
+        ++added;
+    });
+    s.logged = logged;
+    entries_ += added;
+    if (kMarks) s.marked = true;
+}
+
+void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
+{
+    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
+    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
+    InsertEach<true>(face, [&](auto insert) {
+        for (int32_t z = z0; z <= z1; ++z)
+            for (int32_t y = y0; y <= y1; ++y) {
+                const uint32_t row = pz[z] + py[y];
+                for (int32_t x = x0; x <= x1; ++x) insert(x, y, z, row + px[x]);
+            }
+    });
+}
+
+void VekGrid::InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
+{
+    BuildState& s = *build_;
+    const uint64_t bit = uint64_t(1) << (position & 63);
+    uint64_t& occupied = s.occupied[position >> 6];
+    uint32_t& cell = s.cells.get()[position];
+    // The cell's first entry: its faces go to a nested grid over the
+    // cell's box.
+    if (!(occupied & bit)) {
+        occupied |= bit;
+        const int32_t index[3] = {x, y, z};
+        std::unique_ptr<Holder> holder(new Holder());
+        for (int i = 0; i < 3; ++i) {
+            holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
+            holder->hi[i] = holder->lo[i] + cellSize[i];
+        }
+        ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
+        holder->faces.push_back(face);
+        cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
+        s.holders.push_back(std::move(holder));
+        ++entries_;
+        return;
+    }
+    Holder& holder = *s.holders[cell & ~kCellCrowded];
+    if (holder.faces.back() != face) {
+        holder.faces.push_back(face);
+        ++entries_;
+    }
 }
 
 // The cells a face's lattice lands in, found block by block. A block is a
@@ -622,6 +743,96 @@ struct VekGrid::LatticeBins {
         return true;
     }
 
+    // A small triangle lattice point by point: each lattice point's cell
+    // once, then each small triangle's cells from its corners' cells (the
+    // cell rule is monotone along each axis, so the cells of a box's lowest
+    // and highest points are the lowest and highest of its corners' cells;
+    // NaN alone would break that, hence corners within kDirectLimit),
+    // gathered as the bits of a box of at most 64 cells and entered once
+    // each: the cells of the small triangles, as block by block. The cells
+    // are the same but met in another order, which only the crowded cells'
+    // order of first meeting shows, and no work is counted: only for grids
+    // where neither matters (BinFaces). False, having entered nothing,
+    // where the lattice's cells do not fit the bits.
+    bool Direct(int32_t k, const Lanes corners[3])
+    {
+        assert(k <= kDirectSteps);
+        constexpr int kPoints = (kDirectSteps + 1) * (kDirectSteps + 2) / 2;
+        // 1. The points' cells, point (i, j) at i (i + 1) / 2 + j; the
+        //    corners are the face's own, as block by block. Cells are below
+        //    2^15, so their 16-bit halves order them.
+        __m128i cell[kPoints];
+        __m128i lowest = _mm_set1_epi16(0x7FFF), highest = _mm_setzero_si128();
+        int32_t n = 0;
+        for (int32_t i = 0; i <= k; ++i)
+            for (int32_t j = 0; j <= i; ++j, ++n) {
+                const Lanes p = i == 0 ? corners[0] : j == 0 && i == k ? corners[1] : j == k ? corners[2] : point(i, j);
+                cell[n] = Cells(p);
+                lowest = _mm_min_epi16(lowest, cell[n]);
+                highest = _mm_max_epi16(highest, cell[n]);
+            }
+        // 2. The box of cells as bits: x fastest, each axis's side rounded
+        //    up to a power of two, at most 8 cells a side.
+        alignas(16) int32_t lo[4], side[4];
+        _mm_store_si128(reinterpret_cast<__m128i*>(lo), lowest);
+        _mm_store_si128(reinterpret_cast<__m128i*>(side), _mm_sub_epi32(highest, lowest));
+        int shift[3];
+        for (int a = 0; a < 3; ++a) {
+            if (side[a] >= 8) return false;
+            shift[a] = side[a] == 0 ? 0 : side[a] == 1 ? 1 : side[a] <= 3 ? 2 : 3;
+        }
+        const int yShift = shift[0], zShift = shift[0] + shift[1];
+        if (zShift + shift[2] > 6) return false;
+        // spread[t]: one bit per y (z) layer below t, so that a layer range
+        // [t0, t1] is spread[t1 + 1] - spread[t0].
+        uint64_t spreadY[9], spreadZ[9];
+        spreadY[0] = spreadZ[0] = 0;
+        for (int t = 0; t < 8; ++t) {
+            spreadY[t + 1] = spreadY[t] | (t < (1 << shift[1]) ? uint64_t(1) << (t << yShift) : 0);
+            spreadZ[t + 1] = spreadZ[t] | (t < (1 << shift[2]) ? uint64_t(1) << (t << zShift) : 0);
+        }
+        // A point as one bit per axis (x in bits 0-7, y 8-15, z 16-23); the
+        // union of three is the range of their box along each axis.
+        uint32_t code[kPoints];
+        for (int32_t m = 0; m < n; ++m) {
+            const __m128i d = _mm_sub_epi32(cell[m], lowest);
+            code[m] = 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
+                      (1u << _mm_extract_epi16(d, 4)) << 16;
+        }
+        // 3. The small triangles between rows i and i + 1: (i, j), (i + 1,
+        //    j), (i + 1, j + 1) for j <= i, and (i, j), (i + 1, j + 1), (i,
+        //    j + 1) for j < i. Every box is spread into bits, even where it
+        //    repeats its neighbour's: a test would cost more in mispredicted
+        //    branches than it saves.
+        uint64_t bits = 0;
+        auto add = [&](uint32_t u) {
+            const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
+            const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
+            bits |= row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
+                    (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
+        };
+        for (int32_t i = 0, row = 0; i < k; row += i + 1, ++i) {
+            const int32_t next = row + i + 1;
+            for (int32_t j = 0; j <= i; ++j) {
+                const uint32_t a = code[row + j], c = code[next + j + 1];
+                add(a | code[next + j] | c);
+                if (j < i) add(a | c | code[row + j + 1]);
+            }
+        }
+        // 4. Each cell once.
+        const uint32_t *px = g.build_->place[0].data(), *py = g.build_->place[1].data(),
+                       *pz = g.build_->place[2].data();
+        const int32_t xMask = (1 << shift[0]) - 1, yMask = (1 << shift[1]) - 1;
+        g.template InsertEach<false>(face, [&](auto insert) {
+            for (uint64_t m = bits; m; m &= m - 1) {
+                const int t = __builtin_ctzll(m);
+                const int32_t x = lo[0] + (t & xMask), y = lo[1] + ((t >> yShift) & yMask), z = lo[2] + (t >> zShift);
+                insert(x, y, z, pz[z] + py[y] + px[x]);
+            }
+        });
+        return true;
+    }
+
     // Triangle lattice. Tri(i0, m, c): the points (i, j) with
     // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
     // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
@@ -679,6 +890,27 @@ struct VekGrid::LatticeBins {
 
 namespace {
 
+// Quotients j / i of lattice indices up to kQuotientSteps, as the division
+// rounds them (a constant expression is rounded as the division at run
+// time is), for the points of small lattices without a division each.
+constexpr int32_t kQuotientSteps = 8;
+struct Quotients {
+    float q[kQuotientSteps + 1][kQuotientSteps + 1];
+    constexpr Quotients() : q()
+    {
+        for (int32_t i = 1; i <= kQuotientSteps; ++i)
+            for (int32_t j = 0; j <= kQuotientSteps; ++j) q[i][j] = static_cast<float>(j) / static_cast<float>(i);
+    }
+};
+constexpr Quotients kQuotients;
+
+// Whether every lane of p lies within limit (NaN does not).
+bool Within(Lanes p, float limit)
+{
+    const Lanes magnitude = _mm_andnot_ps(_mm_set1_ps(-0.0f), p);
+    return _mm_movemask_ps(_mm_cmplt_ps(magnitude, _mm_set1_ps(limit))) == 0xF;
+}
+
 // The slack of lattice points computed from corners v[0 .. n), per lane.
 Lanes LatticeSlack(const CG::vec3<float>* v, int n)
 {
@@ -710,11 +942,19 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
     //    the integer points (i, j).
     const Lanes v0 = ToLanes(v[0]), v1 = ToLanes(v[1]), v2 = ToLanes(v[2]);
     auto point = [&](int32_t i, int32_t j) {
-        // a and b by one division of two lanes; b is 0 where i is (so is j).
-        alignas(16) float q[4];
-        _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
-                                   _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
-        const float a = q[0], b = q[1];
+        // a and b by one division of two lanes, or from the table of the
+        // same quotients for small lattices; b is 0 where i is (so is j).
+        float a, b;
+        if (k <= kQuotientSteps) {
+            a = kQuotients.q[k][i];
+            b = kQuotients.q[std::max(i, 1)][j];
+        } else {
+            alignas(16) float q[4];
+            _mm_store_ps(q, _mm_div_ps(_mm_setr_ps(static_cast<float>(i), static_cast<float>(j), 0.0f, 0.0f),
+                                       _mm_setr_ps(static_cast<float>(k), static_cast<float>(std::max(i, 1)), 1.0f, 1.0f)));
+            a = q[0];
+            b = q[1];
+        }
         const Lanes edge = _mm_add_ps(_mm_mul_ps(v1, _mm_set1_ps(1.0f - b)), _mm_mul_ps(v2, _mm_set1_ps(b)));
         return _mm_add_ps(_mm_mul_ps(v0, _mm_set1_ps(1.0f - a)), _mm_mul_ps(edge, _mm_set1_ps(a)));
     };
@@ -730,6 +970,20 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                                                   _mm_cmpeq_ps(_mm_sub_ps(v2, v2), zero)));
     if (finite == 0xF) {
         const Lanes corners[3] = {v0, v1, v2};
+        // Most faces settle whole at the first step; the others, where
+        // that is allowed, go point by point if their cells fit, else block
+        // by block (repeating the first step). Point by point counts the
+        // most work the blocks could take: 2 k^2 - k for k steps (a block
+        // of a x b lattice squares takes at most 4ab - 1, and a triangle
+        // of m steps one plus its halves' and its square's).
+        if (build_->pointwise && k > 1 && k <= kDirectSteps && Within(v0, kDirectLimit) && Within(v1, kDirectLimit) &&
+            Within(v2, kDirectLimit)) {
+            if (bins.Settle(corners, 3, true)) return;
+            if (bins.Direct(k, corners)) {
+                work_ += static_cast<size_t>(2 * k * k - k);
+                return;
+            }
+        }
         bins.Tri(0, k, corners);
     } else {
         const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
@@ -762,63 +1016,6 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     bins.Rect(0, kA, 0, kB, false, corners);
 }
 
-void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3])
-{
-    // Bounds and positions held apart from what the insertions write.
-    const int32_t x0 = first[0], x1 = last[0], y0 = first[1], y1 = last[1], z0 = first[2], z1 = last[2];
-    const uint32_t *px = build_->place[0].data(), *py = build_->place[1].data(), *pz = build_->place[2].data();
-    for (int32_t z = z0; z <= z1; ++z)
-        for (int32_t y = y0; y <= y1; ++y) {
-            const uint32_t row = pz[z] + py[y];
-            for (int32_t x = x0; x <= x1; ++x) Insert(face, x, y, z, row + px[x]);
-        }
-}
-
-void VekGrid::Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
-{
-    BuildState& s = *build_;
-    const uint64_t bit = uint64_t(1) << (position & 63);
-    // The face has entered this plain cell already (its blocks overlap
-    // where they meet).
-    uint64_t& entered = s.entered[position >> 6];
-    if (entered & bit) return;
-    uint64_t& occupied = s.occupied[position >> 6];
-    uint32_t& cell = s.cells.get()[position];
-    // 1. A cell's first entry settles its kind: more than kCrowdedCell
-    //    faces counted there by box make it crowded, and its faces go to a
-    //    nested grid over the cell's box.
-    if (!(occupied & bit)) {
-        occupied |= bit;
-        if (cell > static_cast<uint32_t>(kCrowdedCell)) {
-            const int32_t index[3] = {x, y, z};
-            std::unique_ptr<Holder> holder(new Holder());
-            for (int i = 0; i < 3; ++i) {
-                holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
-                holder->hi[i] = holder->lo[i] + cellSize[i];
-            }
-            ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
-            holder->faces.push_back(face);
-            cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
-            s.holders.push_back(std::move(holder));
-            ++entries_;
-            return;
-        }
-        cell = 0;
-    } else if (cell & kCellCrowded) {
-        Holder& holder = *s.holders[cell & ~kCellCrowded];
-        if (holder.faces.back() != face) {
-            holder.faces.push_back(face);
-            ++entries_;
-        }
-        return;
-    }
-    // 2. A plain cell: an entry.
-    entered |= bit;
-    ++cell;
-    s.Log(uint64_t(face) << 32 | position);
-    ++entries_;
-}
-
 void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
 {
     // The top grid's crowded cells: each cell's grids, both levels
@@ -839,12 +1036,23 @@ void VekGrid::BuildNestedGrids(bool top, size_t allowance, size_t* work)
         size_t& workLeft = top ? cellWork : *work;
         const size_t fixed = GridBytes(holder->resolution);
         if (fixed >= own || workLeft == 0) continue;
-        holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
+        // A second-level grid without crowded cells passes no work on, so
+        // only whether its work stays within what is left matters: it may
+        // bin small lattices point by point, counted at what their blocks
+        // could cost at most. Where that bound passes what is left, the
+        // grid is binned again block by block.
+        auto bin = [&](bool pointwise) {
+            holder->grid.reset(new VekGrid(holder->lo, holder->hi, holder->resolution));
+            VekGrid& nested = *holder->grid;
+            nested.faces_ = faces_;
+            nested.StartBuild(build_ + 1);
+            const bool crowded = top && nested.CountFaces(holder->faces);
+            return nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft, top && !crowded && pointwise);
+        };
+        Binned binned = bin(true);
+        if (binned == Binned::kUnsure) binned = bin(false);
+        const bool fits = binned == Binned::kFits;
         VekGrid& nested = *holder->grid;
-        nested.faces_ = faces_;
-        nested.StartBuild(build_ + 1);
-        if (top) nested.CountFaces(holder->faces);
-        const bool fits = nested.BinFaces(holder->faces, (own - fixed) / kEntryBytes, workLeft);
         workLeft -= std::min(workLeft, nested.work_);
         if (!fits) {
             holder->grid.reset();
@@ -958,7 +1166,14 @@ void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
     for (size_t i = 0; i < order.size(); ++i) {
         // The face list is read at random too: its entry is fetched first.
         if (i + 2 * kFacesAhead < order.size()) __builtin_prefetch(&faces[order[i + 2 * kFacesAhead]]);
-        if (i + kFacesAhead < order.size()) FetchFace(ItemFace(faces[order[i + kFacesAhead]]));
+        if (i + kFacesAhead < order.size()) {
+            const CellItem ahead = faces[order[i + kFacesAhead]];
+            FetchFace(ItemFace(ahead));
+            // A surface's material pointer, which the record's shadow
+            // class reads, lies beyond the face's own fields.
+            if (!(ahead & kItemNotSurface))
+                __builtin_prefetch(&static_cast<const VekSurface*>(ItemFace(ahead))->attribute);
+        }
         const CellItem item = faces[order[i]];
         records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
     }

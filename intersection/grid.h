@@ -228,8 +228,15 @@ private:
     struct LatticeBins;
 
     void StartBuild(BuildState* state);
-    void CountFaces(const std::vector<uint32_t>& faces);
-    bool BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork);
+    // Counts face boxes per cell; true when a cell counts more than
+    // kCrowdedCell, so that the grid may get crowded cells.
+    bool CountFaces(const std::vector<uint32_t>& faces);
+    // Bins faces with at most most entries and mostWork lattice blocks;
+    // pointwise: small lattices may go point by point, counted at the most
+    // work their blocks could take, so that passing mostWork leaves the
+    // answer open (kUnsure).
+    enum class Binned { kFits, kTooLarge, kUnsure };
+    Binned BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork, bool pointwise);
     void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
     void NumberRecords(const std::vector<CellItem>& faces);
@@ -239,8 +246,12 @@ private:
 
     void BinTriangle(uint32_t face, const VekFace& f);
     void BinQuadrilateral(uint32_t face, const VekFace& f);
+    // Enters face into each cell cells(insert) names; kMarks: the face
+    // may name a cell more than once, which the entered bits then catch.
+    template <bool kMarks, class Cells>
+    void InsertEach(uint32_t face, Cells cells);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
-    void Insert(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
+    void InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
 
     // Build-time state: faces are named by their place in the top grid's
     // face list. build_ is this grid's level's state while it is built; the
