@@ -590,7 +590,8 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
     // Plain cells, nearly every entry, are entered here on local copies of
     // the build state's pointers and counters: the stores into the bit
     // arrays could otherwise alias the log's counters and force them to be
-    // read back for every cell. Crowded cells take the slow path.
+    // read back for every cell. A crowded cell's first entry, which makes
+    // its list, takes the slow path.
     BuildState& s = *build_;
     uint64_t* const entered = s.entered.data();
     uint64_t* const occupied = s.occupied.data();
@@ -608,11 +609,17 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
         // 1. A cell's first entry settles its kind: more than kCrowdedCell
         //    faces counted there by box make it crowded.
         if (!(occupiedWord & bit)) {
-            if (cell > static_cast<uint32_t>(kCrowdedCell)) return InsertCrowded(face, x, y, z, position);
+            if (cell > static_cast<uint32_t>(kCrowdedCell)) return StartCrowded(face, x, y, z, position);
             occupiedWord |= bit;
             cell = 0;
         } else if (cell & kCellCrowded) {
-            return InsertCrowded(face, x, y, z, position);
+            // A crowded cell met again: the face joins its list once.
+            std::vector<uint32_t>& list = s.holders[cell & ~kCellCrowded]->faces;
+            if (list.back() != face) {
+                list.push_back(face);
+                ++added;
+            }
+            return;
         }
         // 2. A plain cell: an entry.
         if (kMarks) enteredWord |= bit;
@@ -643,34 +650,24 @@ void VekGrid::InsertRange(uint32_t face, const int32_t first[3], const int32_t l
     });
 }
 
-void VekGrid::InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
+void VekGrid::StartCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position)
 {
-    BuildState& s = *build_;
-    const uint64_t bit = uint64_t(1) << (position & 63);
-    uint64_t& occupied = s.occupied[position >> 6];
-    uint32_t& cell = s.cells.get()[position];
-    // The cell's first entry: its faces go to a nested grid over the
+    // A crowded cell's first entry: its faces go to a nested grid over the
     // cell's box.
-    if (!(occupied & bit)) {
-        occupied |= bit;
-        const int32_t index[3] = {x, y, z};
-        std::unique_ptr<Holder> holder(new Holder());
-        for (int i = 0; i < 3; ++i) {
-            holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
-            holder->hi[i] = holder->lo[i] + cellSize[i];
-        }
-        ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
-        holder->faces.push_back(face);
-        cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
-        s.holders.push_back(std::move(holder));
-        ++entries_;
-        return;
+    BuildState& s = *build_;
+    s.occupied[position >> 6] |= uint64_t(1) << (position & 63);
+    uint32_t& cell = s.cells.get()[position];
+    const int32_t index[3] = {x, y, z};
+    std::unique_ptr<Holder> holder(new Holder());
+    for (int i = 0; i < 3; ++i) {
+        holder->lo[i] = boundsMin[i] + static_cast<float>(index[i]) * cellSize[i];
+        holder->hi[i] = holder->lo[i] + cellSize[i];
     }
-    Holder& holder = *s.holders[cell & ~kCellCrowded];
-    if (holder.faces.back() != face) {
-        holder.faces.push_back(face);
-        ++entries_;
-    }
+    ResolutionRule(cellSize, cell, kMaxResolution, holder->resolution);
+    holder->faces.push_back(face);
+    cell = kCellCrowded | static_cast<uint32_t>(s.holders.size());
+    s.holders.push_back(std::move(holder));
+    ++entries_;
 }
 
 // The cells a face's lattice lands in, found block by block. A block is a

@@ -251,7 +251,8 @@ private:
     template <bool kMarks, class Cells>
     void InsertEach(uint32_t face, Cells cells);
     void InsertRange(uint32_t face, const int32_t first[3], const int32_t last[3]);
-    void InsertCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
+    // A crowded cell's first entry: the list its nested grid will be built from.
+    void StartCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint32_t position);
 
     // Build-time state: faces are named by their place in the top grid's
     // face list. build_ is this grid's level's state while it is built; the
