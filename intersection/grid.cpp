@@ -670,6 +670,25 @@ void VekGrid::StartCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint3
     ++entries_;
 }
 
+namespace {
+// Direct's fixed layout of 4 x 4 x 4 bits: per y (z) layer count t, one
+// bit per layer below t, y layers 4 bits apart and z layers 16.
+constexpr uint64_t kSpread4[2][5] = {{0x0, 0x1, 0x11, 0x111, 0x1111},
+                                     {0x0, 0x1, 0x10001, 0x100010001, 0x1000100010001}};
+// Layouts of Direct's bits: x in the low shiftX bits, y in the next
+// shiftY, z from zShift; spreadY and spreadZ as Direct describes them.
+struct FixedLayout {
+    static constexpr const uint64_t* spreadY = kSpread4[0];
+    static constexpr const uint64_t* spreadZ = kSpread4[1];
+    static constexpr int shiftX = 2, shiftY = 2, zShift = 4;
+};
+struct SizedLayout {
+    const uint64_t* spreadY;
+    const uint64_t* spreadZ;
+    int shiftX, shiftY, zShift;
+};
+}  // namespace
+
 // The cells a face's lattice lands in, found block by block. A block is a
 // part of the lattice whose small triangles (or small quadrilaterals) join
 // up; its corners are lattice points, and in exact arithmetic every point of
@@ -769,25 +788,42 @@ struct VekGrid::LatticeBins {
                 highest = _mm_max_epi16(highest, cell[n]);
             }
         // 2. The box of cells as bits: x fastest, each axis's side rounded
-        //    up to a power of two, at most 8 cells a side.
+        //    up to a power of two, at most 8 cells a side. Most small
+        //    lattices span at most 4 cells a side: they take a fixed layout
+        //    of 4 x 4 x 4 bits whose tables are constants, which spares
+        //    building them and the unpredictable branches that size them.
         alignas(16) int32_t lo[4], side[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lo), lowest);
         _mm_store_si128(reinterpret_cast<__m128i*>(side), _mm_sub_epi32(highest, lowest));
+        if ((side[0] | side[1] | side[2]) < 4) {
+            GatherAndInsert(k, n, cell, lowest, lo, FixedLayout());
+            return true;
+        }
         int shift[3];
         for (int a = 0; a < 3; ++a) {
             if (side[a] >= 8) return false;
-            shift[a] = side[a] == 0 ? 0 : side[a] == 1 ? 1 : side[a] <= 3 ? 2 : 3;
+            shift[a] = side[a] == 0 ? 0 : 32 - __builtin_clz(static_cast<uint32_t>(side[a]));  // its bit length
         }
-        const int yShift = shift[0], zShift = shift[0] + shift[1];
-        if (zShift + shift[2] > 6) return false;
+        if (shift[0] + shift[1] + shift[2] > 6) return false;
         // spread[t]: one bit per y (z) layer below t, so that a layer range
-        // [t0, t1] is spread[t1 + 1] - spread[t0].
+        // [t0, t1] is spread[t1 + 1] - spread[t0]; t1 is below the side's
+        // power of two, so the tables stop there.
         uint64_t spreadY[9], spreadZ[9];
+        const SizedLayout sized{spreadY, spreadZ, shift[0], shift[1], shift[0] + shift[1]};
         spreadY[0] = spreadZ[0] = 0;
-        for (int t = 0; t < 8; ++t) {
-            spreadY[t + 1] = spreadY[t] | (t < (1 << shift[1]) ? uint64_t(1) << (t << yShift) : 0);
-            spreadZ[t + 1] = spreadZ[t] | (t < (1 << shift[2]) ? uint64_t(1) << (t << zShift) : 0);
-        }
+        for (int t = 0; t < (1 << shift[1]); ++t) spreadY[t + 1] = spreadY[t] | uint64_t(1) << (t << shift[0]);
+        for (int t = 0; t < (1 << shift[2]); ++t) spreadZ[t + 1] = spreadZ[t] | uint64_t(1) << (t << sized.zShift);
+        GatherAndInsert(k, n, cell, lowest, lo, sized);
+        return true;
+    }
+
+    // Steps 3 and 4 of Direct, in a layout of the box's bits (FixedLayout,
+    // SizedLayout).
+    template <class Layout>
+    void GatherAndInsert(int32_t k, int32_t n, const __m128i* cell, __m128i lowest, const int32_t lo[4],
+                         const Layout& layout)
+    {
+        constexpr int kPoints = (kDirectSteps + 1) * (kDirectSteps + 2) / 2;
         // A point as one bit per axis (x in bits 0-7, y 8-15, z 16-23); the
         // union of three is the range of their box along each axis.
         uint32_t code[kPoints];
@@ -801,33 +837,36 @@ struct VekGrid::LatticeBins {
         //    j + 1) for j < i. Every box is spread into bits, even where it
         //    repeats its neighbour's: a test would cost more in mispredicted
         //    branches than it saves.
-        uint64_t bits = 0;
-        auto add = [&](uint32_t u) {
+        const uint64_t* const spreadY = layout.spreadY;
+        const uint64_t* const spreadZ = layout.spreadZ;
+        auto box = [spreadY, spreadZ](uint32_t u) {
             const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
             const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
-            bits |= row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
-                    (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
+            return row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
+                   (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
         };
+        uint64_t bits = 0;
         for (int32_t i = 0, row = 0; i < k; row += i + 1, ++i) {
             const int32_t next = row + i + 1;
             for (int32_t j = 0; j <= i; ++j) {
                 const uint32_t a = code[row + j], c = code[next + j + 1];
-                add(a | code[next + j] | c);
-                if (j < i) add(a | c | code[row + j + 1]);
+                bits |= box(a | code[next + j] | c);
+                if (j < i) bits |= box(a | c | code[row + j + 1]);
             }
         }
         // 4. Each cell once.
         const uint32_t *px = g.build_->place[0].data(), *py = g.build_->place[1].data(),
                        *pz = g.build_->place[2].data();
-        const int32_t xMask = (1 << shift[0]) - 1, yMask = (1 << shift[1]) - 1;
+        const int yShift = layout.shiftX, zShift = layout.zShift;
+        const int32_t xMask = (1 << layout.shiftX) - 1, yMask = (1 << layout.shiftY) - 1;
+        const int32_t x0 = lo[0], y0 = lo[1], z0 = lo[2];
         g.template InsertEach<false>(face, [&](auto insert) {
             for (uint64_t m = bits; m; m &= m - 1) {
                 const int t = __builtin_ctzll(m);
-                const int32_t x = lo[0] + (t & xMask), y = lo[1] + ((t >> yShift) & yMask), z = lo[2] + (t >> zShift);
+                const int32_t x = x0 + (t & xMask), y = y0 + ((t >> yShift) & yMask), z = z0 + (t >> zShift);
                 insert(x, y, z, pz[z] + py[y] + px[x]);
             }
         });
-        return true;
     }
 
     // Triangle lattice. Tri(i0, m, c): the points (i, j) with
