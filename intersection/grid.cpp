@@ -348,28 +348,35 @@ void VekGrid::GrowEmptyBoxes()
 {
     // Each empty block's box grows a layer at a time, on each side in turn,
     // while the whole new layer is empty. Whether a layer is empty is read
-    // from the occupied blocks summed over every box from the grid's corner
-    // (a summed-volume table), so each try costs the same however large the
-    // box has grown.
+    // from the occupied blocks of that layer summed over every rectangle
+    // from its corner (a summed-area table per layer, for layers across
+    // each axis), so each try costs four reads however large the box has
+    // grown.
     const int32_t* n = blockResolution;
-    const size_t sx = 1, sy = static_cast<size_t>(n[0]) + 1, sz = sy * (static_cast<size_t>(n[1]) + 1);
-    std::vector<int32_t> sums(sz * (static_cast<size_t>(n[2]) + 1), 0);  // sums[(z, y, x)]: blocks below (x, y, z)
-    for (int32_t z = 0; z < n[2]; ++z)
-        for (int32_t y = 0; y < n[1]; ++y)
-            for (int32_t x = 0; x < n[0]; ++x) {
-                const size_t at = (z + 1) * sz + (y + 1) * sy + (x + 1) * sx;
-                sums[at] = (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x] ? 1 : 0) +
-                           sums[at - sx] + sums[at - sy] + sums[at - sz] - sums[at - sx - sy] - sums[at - sx - sz] -
-                           sums[at - sy - sz] + sums[at - sx - sy - sz];
-            }
+    // Across axis a, a layer's rectangles span axes across[a][0] (u, the
+    // faster) and across[a][1] (v).
+    static constexpr int across[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+    std::vector<int32_t> sums[3];  // sums[a][(at, v, u)]: the blocks of layer at below (u, v)
+    for (int axis = 0; axis < 3; ++axis) {
+        const int ua = across[axis][0], va = across[axis][1];
+        const size_t su = static_cast<size_t>(n[ua]) + 1, sl = su * (static_cast<size_t>(n[va]) + 1);
+        std::vector<int32_t>& t = sums[axis];
+        t.assign(sl * static_cast<size_t>(n[axis]), 0);
+        int32_t block[3];
+        for (block[axis] = 0; block[axis] < n[axis]; ++block[axis])
+            for (block[va] = 0; block[va] < n[va]; ++block[va])
+                for (block[ua] = 0; block[ua] < n[ua]; ++block[ua]) {
+                    const size_t at = block[axis] * sl + (block[va] + 1) * su + (block[ua] + 1);
+                    t[at] = (blockOccupied[(static_cast<size_t>(block[2]) * n[1] + block[1]) * n[0] + block[0]] ? 1 : 0) +
+                            t[at - 1] + t[at - su] - t[at - 1 - su];
+                }
+    }
     auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
-        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0] + 1, hi[1] + 1, hi[2] + 1};
-        a[axis] = at;
-        b[axis] = at + 1;
-        auto s = [&](int32_t x, int32_t y, int32_t z) { return sums[z * sz + y * sy + x * sx]; };
-        return s(b[0], b[1], b[2]) - s(a[0], b[1], b[2]) - s(b[0], a[1], b[2]) - s(b[0], b[1], a[2]) +
-                   s(a[0], a[1], b[2]) + s(a[0], b[1], a[2]) + s(b[0], a[1], a[2]) - s(a[0], a[1], a[2]) ==
-               0;
+        const int ua = across[axis][0], va = across[axis][1];
+        const size_t su = static_cast<size_t>(n[ua]) + 1, sl = su * (static_cast<size_t>(n[va]) + 1);
+        const int32_t* t = sums[axis].data() + at * sl;
+        const size_t u0 = lo[ua], u1 = hi[ua] + 1, v0 = lo[va] * su, v1 = (hi[va] + 1) * su;
+        return t[v1 + u1] - t[v0 + u1] - t[v1 + u0] + t[v0 + u0] == 0;
     };
     emptyBoxes.assign(blockOccupied.size(), EmptyBox{{0, 0, 0}, {0, 0, 0}});
     for (int32_t z = 0; z < n[2]; ++z)
