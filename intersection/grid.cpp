@@ -18,7 +18,10 @@
 // on), a small triangle lattice that does not settle whole is instead taken
 // point by point: each point's cell once, each small triangle's cells from
 // its corners' cells, gathered as bits and entered once, which costs less
-// than its blocks.
+// than its blocks. In the top grid, whose work nothing reads, a large
+// triangle lattice whose rows run along an axis (floors, walls) goes strip
+// by strip between its rows instead, each strip whose rows keep to one
+// cell along two axes entered as its box at once.
 // Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
@@ -85,6 +88,9 @@ struct VekGrid::BuildState {
     // here, not in the grid: a grid's size is part of what its allowance
     // counts.
     bool pointwise = false;
+    // Whether nothing reads the binning's work (the top grid's): large
+    // lattices may then go strip by strip (LatticeBins::Strips).
+    bool stripwise = false;
     // Plain cells' entries in the order they were made (the face in the
     // high half, the cell's position in the low), in blocks of 32 KiB that
     // never move as the log grows.
@@ -367,8 +373,8 @@ void VekGrid::GrowEmptyBoxes()
             for (block[va] = 0; block[va] < n[va]; ++block[va])
                 for (block[ua] = 0; block[ua] < n[ua]; ++block[ua]) {
                     const size_t at = block[axis] * sl + (block[va] + 1) * su + (block[ua] + 1);
-                    t[at] = (blockOccupied[(static_cast<size_t>(block[2]) * n[1] + block[1]) * n[0] + block[0]] ? 1 : 0) +
-                            t[at - 1] + t[at - su] - t[at - 1 - su];
+                    const size_t index = (static_cast<size_t>(block[2]) * n[1] + block[1]) * n[0] + block[0];
+                    t[at] = (blockOccupied[index] ? 1 : 0) + t[at - 1] + t[at - su] - t[at - 1 - su];
                 }
     }
     auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
@@ -565,6 +571,7 @@ VekGrid::Binned VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t mos
 {
     BuildState& s = *build_;
     s.pointwise = pointwise;
+    s.stripwise = pointwise && mostWork == std::numeric_limits<size_t>::max();
     for (size_t n = 0; n < faces.size(); ++n) {
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const uint32_t face = faces[n];
@@ -876,6 +883,62 @@ struct VekGrid::LatticeBins {
         });
     }
 
+    // A large triangle lattice strip by strip, where the order of its
+    // cells and the work need not be those of its blocks (stripwise). The
+    // small triangles between rows i and i + 1 (the points (i, j), j <= i)
+    // each have corners in both rows. Where each of the two rows lies in
+    // one cell along two axes (rows along an axis, as on floors and walls),
+    // every small triangle of the strip spans the cells between the rows'
+    // along those two, and along the third the small triangles' cells,
+    // each sharing a corner with the next, join up into the cells between
+    // the strip's lowest and highest points: the strip's whole box, entered
+    // at once. The rows' points stray from their ends as a block's from its
+    // corners, by at most slack. A strip that is not so goes block by
+    // block, as the lattice's part between the two rows.
+    void Strips(int32_t k, const Lanes corners[3])
+    {
+        auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
+        // The axes along which a row from a to b lies in one cell, slack
+        // included, as bits.
+        auto oneCell = [&](Lanes lo, Lanes hi) {
+            return same(Cells(_mm_sub_ps(lo, slack)), Cells(_mm_add_ps(hi, slack)));
+        };
+        Lanes start = corners[0], end = corners[0];  // row i's ends: (i, 0) and (i, i)
+        int single = 7;
+        for (int32_t i = 0; i < k; ++i) {
+            const Lanes nextStart = i + 1 == k ? corners[1] : point(i + 1, 0);
+            const Lanes nextEnd = i + 1 == k ? corners[2] : point(i + 1, i + 1);
+            const Lanes nextLo = _mm_min_ps(nextEnd, nextStart), nextHi = _mm_max_ps(nextEnd, nextStart);
+            const int nextSingle = oneCell(nextLo, nextHi);
+            const int both = single & nextSingle;
+            bool settled = false;
+            if (both & (both - 1)) {
+                const Lanes p[4] = {start, end, nextStart, nextEnd};
+                Lanes lo, hi;
+                Bounds(p, 4, lo, hi);
+                const __m128i first = Cells(lo), last = Cells(hi);
+                if (same(Cells(_mm_sub_ps(lo, slack)), first) == 7 && same(Cells(_mm_add_ps(hi, slack)), last) == 7) {
+                    Insert(first, last);
+                    settled = true;
+                }
+            }
+            if (!settled) {
+                // The squares [i, i + 1] x [j, j + 1], j < i, and the small
+                // triangle on the diagonal.
+                const Lanes corner = point(i + 1, i);
+                if (i > 0) {
+                    const Lanes square[4] = {start, nextStart, corner, end};
+                    Rect(i, i + 1, 0, i, true, square);
+                }
+                const Lanes diagonal[3] = {end, corner, nextEnd};
+                Box(diagonal, 3);
+            }
+            start = nextStart;
+            end = nextEnd;
+            single = nextSingle;
+        }
+    }
+
     // Triangle lattice. Tri(i0, m, c): the points (i, j) with
     // i0 <= j <= i <= i0 + m, a corner-sharing copy of the whole lattice,
     // whose corners (i0, i0), (i0 + m, i0), (i0 + m, i0 + m) are c. Each
@@ -1026,6 +1089,15 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                 work_ += static_cast<size_t>(2 * k * k - k);
                 return;
             }
+        }
+        // A large lattice whose rows lie along an axis (two of their
+        // direction's coordinates nil) goes strip by strip where it may,
+        // unless it settles whole.
+        const CG::vec3<float> row = v[2] - v[1];
+        if (build_->stripwise && k > kDirectSteps && (row.x == 0.0f) + (row.y == 0.0f) + (row.z == 0.0f) >= 2 &&
+            Within(v0, kDirectLimit) && Within(v1, kDirectLimit) && Within(v2, kDirectLimit)) {
+            if (!bins.Settle(corners, 3, true)) bins.Strips(k, corners);
+            return;
         }
         bins.Tri(0, k, corners);
     } else {
