@@ -685,21 +685,71 @@ void VekGrid::StartCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint3
 }
 
 namespace {
-// Direct's fixed layout of 4 x 4 x 4 bits: per y (z) layer count t, one
-// bit per layer below t, y layers 4 bits apart and z layers 16.
-constexpr uint64_t kSpread4[2][5] = {{0x0, 0x1, 0x11, 0x111, 0x1111},
-                                     {0x0, 0x1, 0x10001, 0x100010001, 0x1000100010001}};
-// Layouts of Direct's bits: x in the low shiftX bits, y in the next
-// shiftY, z from zShift; spreadY and spreadZ as Direct describes them.
-struct FixedLayout {
-    static constexpr const uint64_t* spreadY = kSpread4[0];
-    static constexpr const uint64_t* spreadZ = kSpread4[1];
-    static constexpr int shiftX = 2, shiftY = 2, zShift = 4;
+// Layouts of the bits of Direct's box of cells, x fastest: x in the low
+// shiftX bits, y in the next shiftY, z from zShift. Code(d) is a point's
+// cell (d from the box's lowest cell) as one bit per axis, so that the
+// union of three codes holds the range of their box along each axis, and
+// Box(u) the bits of the cells in those ranges.
+//
+// The fixed layout, 4 x 4 x 4 bits, for boxes of at most 4 cells a side:
+// codes of 4 bits an axis (x in bits 0-3, y 4-7, z 8-11), whose ranges'
+// bits are read from constant tables.
+constexpr uint32_t FillBits(uint32_t m)  // the bits from the lowest to the highest set in m
+{
+    uint32_t lowest = 0, highest = 0;
+    for (uint32_t t = 0; t < 8; ++t)
+        if (m & (1u << t)) {
+            if (!lowest) lowest = 1u << t;
+            highest = 1u << t;
+        }
+    return m ? 2 * highest - lowest : 0;
+}
+constexpr uint64_t SpreadBits(uint32_t m, int stride)  // bit t of m moved to bit t * stride
+{
+    uint64_t r = 0;
+    for (int t = 0; t < 4; ++t)
+        if (m & (1u << t)) r |= uint64_t(1) << (t * stride);
+    return r;
+}
+struct FixedTables {
+    uint16_t xy[256];  // by the union of x and y codes: the bits of its x and y ranges
+    uint64_t z[16];    // by the union of z codes: the bits of its z layers
+    constexpr FixedTables() : xy(), z()
+    {
+        for (uint32_t m = 0; m < 256; ++m)
+            xy[m] = static_cast<uint16_t>(FillBits(m & 15) * SpreadBits(FillBits(m >> 4), 4));
+        for (uint32_t m = 0; m < 16; ++m) z[m] = SpreadBits(FillBits(m), 16);
+    }
 };
+constexpr FixedTables kFixedTables;
+struct FixedLayout {
+    static constexpr int shiftX = 2, shiftY = 2, zShift = 4;
+    static uint32_t Code(__m128i d)
+    {
+        return 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 4 |
+               (1u << _mm_extract_epi16(d, 4)) << 8;
+    }
+    static uint64_t Box(uint32_t u) { return kFixedTables.xy[u & 0xFF] * kFixedTables.z[u >> 8]; }
+};
+// The sized layout: each axis's side rounded up to a power of two, at most
+// 6 bits in all; codes of 8 bits an axis, whose ranges' bits come from
+// their lowest and highest bits and the spread tables Direct builds.
 struct SizedLayout {
     const uint64_t* spreadY;
     const uint64_t* spreadZ;
     int shiftX, shiftY, zShift;
+    static uint32_t Code(__m128i d)
+    {
+        return 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
+               (1u << _mm_extract_epi16(d, 4)) << 16;
+    }
+    uint64_t Box(uint32_t u) const
+    {
+        const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
+        const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
+        return row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
+               (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
+    }
 };
 }  // namespace
 
@@ -805,7 +855,8 @@ struct VekGrid::LatticeBins {
         //    up to a power of two, at most 8 cells a side. Most small
         //    lattices span at most 4 cells a side: they take a fixed layout
         //    of 4 x 4 x 4 bits whose tables are constants, which spares
-        //    building them and the unpredictable branches that size them.
+        //    building them, the unpredictable branches that size them and
+        //    finding each range's ends.
         alignas(16) int32_t lo[4], side[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lo), lowest);
         _mm_store_si128(reinterpret_cast<__m128i*>(side), _mm_sub_epi32(highest, lowest));
@@ -838,27 +889,14 @@ struct VekGrid::LatticeBins {
                          const Layout& layout)
     {
         constexpr int kPoints = (kDirectSteps + 1) * (kDirectSteps + 2) / 2;
-        // A point as one bit per axis (x in bits 0-7, y 8-15, z 16-23); the
-        // union of three is the range of their box along each axis.
         uint32_t code[kPoints];
-        for (int32_t m = 0; m < n; ++m) {
-            const __m128i d = _mm_sub_epi32(cell[m], lowest);
-            code[m] = 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
-                      (1u << _mm_extract_epi16(d, 4)) << 16;
-        }
+        for (int32_t m = 0; m < n; ++m) code[m] = layout.Code(_mm_sub_epi32(cell[m], lowest));
         // 3. The small triangles between rows i and i + 1: (i, j), (i + 1,
         //    j), (i + 1, j + 1) for j <= i, and (i, j), (i + 1, j + 1), (i,
         //    j + 1) for j < i. Every box is spread into bits, even where it
         //    repeats its neighbour's: a test would cost more in mispredicted
         //    branches than it saves.
-        const uint64_t* const spreadY = layout.spreadY;
-        const uint64_t* const spreadZ = layout.spreadZ;
-        auto box = [spreadY, spreadZ](uint32_t u) {
-            const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
-            const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
-            return row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
-                   (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
-        };
+        auto box = [&layout](uint32_t u) { return layout.Box(u); };
         uint64_t bits = 0;
         for (int32_t i = 0, row = 0; i < k; row += i + 1, ++i) {
             const int32_t next = row + i + 1;
