@@ -107,6 +107,11 @@ struct VekGrid::BuildState {
         return block + (logged & ((size_t(1) << kLogShift) - 1));
     }
     uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
+    // The free part of the log's last block (none before the first entry),
+    // kept from one face to the next so that a face's first entry need not
+    // look the block up again.
+    uint64_t* logAt = nullptr;
+    uint64_t* logEnd = nullptr;
     void Release()
     {
         cells.reset();
@@ -114,6 +119,7 @@ struct VekGrid::BuildState {
         std::vector<uint64_t>().swap(entered);
         std::vector<std::unique_ptr<uint64_t[]>>().swap(log);
         logged = 0;
+        logAt = logEnd = nullptr;
         std::vector<std::unique_ptr<Holder>>().swap(holders);
         for (std::vector<uint32_t>& p : place) std::vector<uint32_t>().swap(p);
     }
@@ -611,7 +617,7 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
     uint64_t* const occupied = s.occupied.data();
     uint32_t* const counts = s.cells.get();
     size_t logged = s.logged, added = 0;
-    uint64_t *logAt = nullptr, *logEnd = nullptr;  // the free part of the log's last block
+    uint64_t *logAt = s.logAt, *logEnd = s.logEnd;
     cells([&](int32_t x, int32_t y, int32_t z, uint32_t position) {
         const uint64_t bit = uint64_t(1) << (position & 63);
         // The face has entered this plain cell already (its blocks overlap
@@ -647,6 +653,8 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
         ++added;
     });
     s.logged = logged;
+    s.logAt = logAt;
+    s.logEnd = logEnd;
     entries_ += added;
     if (kMarks) s.marked = true;
 }
