@@ -19,9 +19,9 @@
 // point by point: each point's cell once, each small triangle's cells from
 // its corners' cells, gathered as bits and entered once, which costs less
 // than its blocks. In the top grid, whose work nothing reads, a large
-// triangle lattice whose rows run along an axis (floors, walls) goes strip
-// by strip between its rows instead, each strip whose rows keep to one
-// cell along two axes entered as its box at once.
+// lattice whose rows run along an axis (floors, walls) goes strip by strip
+// between its rows instead, each strip whose rows keep to one cell along
+// two axes entered as its box at once.
 // Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
@@ -935,58 +935,49 @@ struct VekGrid::LatticeBins {
         });
     }
 
-    // A large triangle lattice strip by strip, where the order of its
-    // cells and the work need not be those of its blocks (stripwise). The
-    // small triangles between rows i and i + 1 (the points (i, j), j <= i)
-    // each have corners in both rows. Where each of the two rows lies in
-    // one cell along two axes (rows along an axis, as on floors and walls),
-    // every small triangle of the strip spans the cells between the rows'
-    // along those two, and along the third the small triangles' cells,
-    // each sharing a corner with the next, join up into the cells between
-    // the strip's lowest and highest points: the strip's whole box, entered
-    // at once. The rows' points stray from their ends as a block's from its
-    // corners, by at most slack. A strip that is not so goes block by
-    // block, as the lattice's part between the two rows.
-    void Strips(int32_t k, const Lanes corners[3])
+    // A large lattice strip by strip, where the order of its cells and the
+    // work need not be those of its blocks (stripwise). The small triangles
+    // (small quadrilaterals) between two neighbouring rows of the lattice,
+    // rows r and r + 1 of m + 1, each have corners in both rows. Where each
+    // of the two rows lies in one cell along two axes (rows along an axis,
+    // as on floors and walls), every small triangle of the strip spans the
+    // cells between the rows' along those two, and along the third the
+    // small triangles' cells, each sharing a corner with the next, join up
+    // into the cells between the strip's lowest and highest points: the
+    // strip's whole box, entered at once. A row's points stray from the
+    // segment between its ends as a block's from its corners, by at most
+    // slack. ends(r, start, end) gives row r's ends; part(r, ends) bins the
+    // lattice between rows r and r + 1 (ends: theirs, r's first) block by
+    // block, for the strips that are not so.
+    template <class Ends, class Part>
+    void Strips(int32_t m, Ends ends, Part part)
     {
         auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
-        // The axes along which a row from a to b lies in one cell, slack
+        // The axes along which the row from a to b lies in one cell, slack
         // included, as bits.
-        auto oneCell = [&](Lanes lo, Lanes hi) {
-            return same(Cells(_mm_sub_ps(lo, slack)), Cells(_mm_add_ps(hi, slack)));
+        auto oneCell = [&](Lanes a, Lanes b) {
+            return same(Cells(_mm_sub_ps(_mm_min_ps(b, a), slack)), Cells(_mm_add_ps(_mm_max_ps(b, a), slack)));
         };
-        Lanes start = corners[0], end = corners[0];  // row i's ends: (i, 0) and (i, i)
-        int single = 7;
-        for (int32_t i = 0; i < k; ++i) {
-            const Lanes nextStart = i + 1 == k ? corners[1] : point(i + 1, 0);
-            const Lanes nextEnd = i + 1 == k ? corners[2] : point(i + 1, i + 1);
-            const Lanes nextLo = _mm_min_ps(nextEnd, nextStart), nextHi = _mm_max_ps(nextEnd, nextStart);
-            const int nextSingle = oneCell(nextLo, nextHi);
+        Lanes row[4];  // the ends of rows r and r + 1
+        ends(0, row[0], row[1]);
+        int single = oneCell(row[0], row[1]);
+        for (int32_t r = 0; r < m; ++r) {
+            ends(r + 1, row[2], row[3]);
+            const int nextSingle = oneCell(row[2], row[3]);
             const int both = single & nextSingle;
             bool settled = false;
             if (both & (both - 1)) {
-                const Lanes p[4] = {start, end, nextStart, nextEnd};
                 Lanes lo, hi;
-                Bounds(p, 4, lo, hi);
+                Bounds(row, 4, lo, hi);
                 const __m128i first = Cells(lo), last = Cells(hi);
                 if (same(Cells(_mm_sub_ps(lo, slack)), first) == 7 && same(Cells(_mm_add_ps(hi, slack)), last) == 7) {
                     Insert(first, last);
                     settled = true;
                 }
             }
-            if (!settled) {
-                // The squares [i, i + 1] x [j, j + 1], j < i, and the small
-                // triangle on the diagonal.
-                const Lanes corner = point(i + 1, i);
-                if (i > 0) {
-                    const Lanes square[4] = {start, nextStart, corner, end};
-                    Rect(i, i + 1, 0, i, true, square);
-                }
-                const Lanes diagonal[3] = {end, corner, nextEnd};
-                Box(diagonal, 3);
-            }
-            start = nextStart;
-            end = nextEnd;
+            if (!settled) part(r, row);
+            row[0] = row[2];
+            row[1] = row[3];
             single = nextSingle;
         }
     }
@@ -1148,7 +1139,24 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
         const CG::vec3<float> row = v[2] - v[1];
         if (build_->stripwise && k > kDirectSteps && (row.x == 0.0f) + (row.y == 0.0f) + (row.z == 0.0f) >= 2 &&
             Within(v0, kDirectLimit) && Within(v1, kDirectLimit) && Within(v2, kDirectLimit)) {
-            if (!bins.Settle(corners, 3, true)) bins.Strips(k, corners);
+            if (bins.Settle(corners, 3, true)) return;
+            // Row i runs from (i, 0) to (i, i); the part between rows i and
+            // i + 1 is the squares [i, i + 1] x [j, j + 1], j < i, and the
+            // small triangle on the diagonal.
+            auto ends = [&](int32_t i, Lanes& start, Lanes& end) {
+                start = i == 0 ? v0 : i == k ? v1 : point(i, 0);
+                end = i == 0 ? v0 : i == k ? v2 : point(i, i);
+            };
+            auto part = [&](int32_t i, const Lanes row[4]) {
+                const Lanes corner = point(i + 1, i);
+                if (i > 0) {
+                    const Lanes square[4] = {row[0], row[2], corner, row[1]};
+                    bins.Rect(i, i + 1, 0, i, true, square);
+                }
+                const Lanes diagonal[3] = {row[1], corner, row[3]};
+                bins.Box(diagonal, 3);
+            };
+            bins.Strips(k, ends, part);
             return;
         }
         bins.Tri(0, k, corners);
@@ -1180,6 +1188,26 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     // 3. Every lattice cell lands in the cells of the box of its four points.
     LatticeBins<decltype(point)> bins{*this, face, point, kA > 1 || kB > 1 ? LatticeSlack(v, 4) : _mm_setzero_ps()};
     const Lanes corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
+    // 4. A large lattice whose rows (the points of one j) lie along an axis,
+    //    two coordinates of both far edges from corner 0 to 3 and 1 to 2
+    //    being nil, goes strip by strip where it may (LatticeBins::Strips),
+    //    unless it settles whole.
+    const CG::vec3<float> side03 = v[3] - v[0], side12 = v[2] - v[1];
+    int alongAxis = 0;
+    for (int a = 0; a < 3; ++a) alongAxis += side03[a] == 0.0f && side12[a] == 0.0f;
+    if (build_->stripwise && kB > kDirectSteps && alongAxis >= 2 && Within(v0, kDirectLimit) &&
+        Within(ToLanes(v[1]), kDirectLimit) && Within(ToLanes(v[2]), kDirectLimit) && Within(v3, kDirectLimit)) {
+        if (bins.Settle(corners, 4, true)) return;
+        auto ends = [&](int32_t j, Lanes& start, Lanes& end) {
+            start = point(0, j);
+            end = point(kA, j);
+        };
+        auto part = [&](int32_t j, const Lanes row[4]) {
+            const Lanes strip[4] = {row[0], row[1], row[3], row[2]};
+            bins.Rect(0, kA, j, j + 1, false, strip);
+        };
+        return bins.Strips(kB, ends, part);
+    }
     bins.Rect(0, kA, 0, kB, false, corners);
 }
 
