@@ -946,11 +946,11 @@ struct VekGrid::LatticeBins {
     // into the cells between the strip's lowest and highest points: the
     // strip's whole box, entered at once. A row's points stray from the
     // segment between its ends as a block's from its corners, by at most
-    // slack. ends(r, start, end) gives row r's ends; part(r, ends) bins the
+    // slack. ends(r, start, end) gives row r's ends; blocks(r, ends) bins the
     // lattice between rows r and r + 1 (ends: theirs, r's first) block by
     // block, for the strips that are not so.
-    template <class Ends, class Part>
-    void Strips(int32_t m, Ends ends, Part part)
+    template <class Ends, class Blocks>
+    void Strips(int32_t m, Ends ends, Blocks blocks)
     {
         auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
         // The axes along which the row from a to b lies in one cell, slack
@@ -975,7 +975,7 @@ struct VekGrid::LatticeBins {
                     settled = true;
                 }
             }
-            if (!settled) part(r, row);
+            if (!settled) blocks(r, row);
             row[0] = row[2];
             row[1] = row[3];
             single = nextSingle;
@@ -1147,7 +1147,7 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                 start = i == 0 ? v0 : i == k ? v1 : point(i, 0);
                 end = i == 0 ? v0 : i == k ? v2 : point(i, i);
             };
-            auto part = [&](int32_t i, const Lanes row[4]) {
+            auto blocks = [&](int32_t i, const Lanes row[4]) {
                 const Lanes corner = point(i + 1, i);
                 if (i > 0) {
                     const Lanes square[4] = {row[0], row[2], corner, row[1]};
@@ -1156,7 +1156,7 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                 const Lanes diagonal[3] = {row[1], corner, row[3]};
                 bins.Box(diagonal, 3);
             };
-            bins.Strips(k, ends, part);
+            bins.Strips(k, ends, blocks);
             return;
         }
         bins.Tri(0, k, corners);
@@ -1202,11 +1202,11 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
             start = point(0, j);
             end = point(kA, j);
         };
-        auto part = [&](int32_t j, const Lanes row[4]) {
+        auto blocks = [&](int32_t j, const Lanes row[4]) {
             const Lanes strip[4] = {row[0], row[1], row[3], row[2]};
             bins.Rect(0, kA, j, j + 1, false, strip);
         };
-        return bins.Strips(kB, ends, part);
+        return bins.Strips(kB, ends, blocks);
     }
     bins.Rect(0, kA, 0, kB, false, corners);
 }
