@@ -18,7 +18,10 @@
 // on), a small triangle lattice that does not settle whole is instead taken
 // point by point: each point's cell once, each small triangle's cells from
 // its corners' cells, gathered as bits and entered once, which costs less
-// than its blocks.
+// than its blocks. In the top grid, whose work nothing reads, a large
+// lattice whose rows run along an axis (floors, walls) goes strip by strip
+// between its rows instead, each strip whose rows keep to one cell along
+// two axes entered as its box at once.
 // Counting by box adds to each cell of small boxes, or sums marks
 // at box corners where boxes are large beside the grid. Cells are not
 // lists: binning logs (cell, face) entries and each grid sorts its log by
@@ -85,6 +88,9 @@ struct VekGrid::BuildState {
     // here, not in the grid: a grid's size is part of what its allowance
     // counts.
     bool pointwise = false;
+    // Whether nothing reads the binning's work (the top grid's): large
+    // lattices may then go strip by strip (LatticeBins::Strips).
+    bool stripwise = false;
     // Plain cells' entries in the order they were made (the face in the
     // high half, the cell's position in the low), in blocks of 32 KiB that
     // never move as the log grows.
@@ -101,6 +107,11 @@ struct VekGrid::BuildState {
         return block + (logged & ((size_t(1) << kLogShift) - 1));
     }
     uint64_t Logged(size_t i) const { return log[i >> kLogShift][i & ((size_t(1) << kLogShift) - 1)]; }
+    // The free part of the log's last block (none before the first entry),
+    // kept from one face to the next so that a face's first entry need not
+    // look the block up again.
+    uint64_t* logAt = nullptr;
+    uint64_t* logEnd = nullptr;
     void Release()
     {
         cells.reset();
@@ -108,6 +119,7 @@ struct VekGrid::BuildState {
         std::vector<uint64_t>().swap(entered);
         std::vector<std::unique_ptr<uint64_t[]>>().swap(log);
         logged = 0;
+        logAt = logEnd = nullptr;
         std::vector<std::unique_ptr<Holder>>().swap(holders);
         for (std::vector<uint32_t>& p : place) std::vector<uint32_t>().swap(p);
     }
@@ -348,28 +360,35 @@ void VekGrid::GrowEmptyBoxes()
 {
     // Each empty block's box grows a layer at a time, on each side in turn,
     // while the whole new layer is empty. Whether a layer is empty is read
-    // from the occupied blocks summed over every box from the grid's corner
-    // (a summed-volume table), so each try costs the same however large the
-    // box has grown.
+    // from the occupied blocks of that layer summed over every rectangle
+    // from its corner (a summed-area table per layer, for layers across
+    // each axis), so each try costs four reads however large the box has
+    // grown.
     const int32_t* n = blockResolution;
-    const size_t sx = 1, sy = static_cast<size_t>(n[0]) + 1, sz = sy * (static_cast<size_t>(n[1]) + 1);
-    std::vector<int32_t> sums(sz * (static_cast<size_t>(n[2]) + 1), 0);  // sums[(z, y, x)]: blocks below (x, y, z)
-    for (int32_t z = 0; z < n[2]; ++z)
-        for (int32_t y = 0; y < n[1]; ++y)
-            for (int32_t x = 0; x < n[0]; ++x) {
-                const size_t at = (z + 1) * sz + (y + 1) * sy + (x + 1) * sx;
-                sums[at] = (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x] ? 1 : 0) +
-                           sums[at - sx] + sums[at - sy] + sums[at - sz] - sums[at - sx - sy] - sums[at - sx - sz] -
-                           sums[at - sy - sz] + sums[at - sx - sy - sz];
-            }
+    // Across axis a, a layer's rectangles span axes across[a][0] (u, the
+    // faster) and across[a][1] (v).
+    static constexpr int across[3][2] = {{1, 2}, {0, 2}, {0, 1}};
+    std::vector<int32_t> sums[3];  // sums[a][(at, v, u)]: the blocks of layer at below (u, v)
+    for (int axis = 0; axis < 3; ++axis) {
+        const int ua = across[axis][0], va = across[axis][1];
+        const size_t su = static_cast<size_t>(n[ua]) + 1, sl = su * (static_cast<size_t>(n[va]) + 1);
+        std::vector<int32_t>& t = sums[axis];
+        t.assign(sl * static_cast<size_t>(n[axis]), 0);
+        int32_t block[3];
+        for (block[axis] = 0; block[axis] < n[axis]; ++block[axis])
+            for (block[va] = 0; block[va] < n[va]; ++block[va])
+                for (block[ua] = 0; block[ua] < n[ua]; ++block[ua]) {
+                    const size_t at = block[axis] * sl + (block[va] + 1) * su + (block[ua] + 1);
+                    const size_t index = (static_cast<size_t>(block[2]) * n[1] + block[1]) * n[0] + block[0];
+                    t[at] = (blockOccupied[index] ? 1 : 0) + t[at - 1] + t[at - su] - t[at - 1 - su];
+                }
+    }
     auto layerEmpty = [&](const int32_t lo[3], const int32_t hi[3], int axis, int32_t at) {
-        int32_t a[3] = {lo[0], lo[1], lo[2]}, b[3] = {hi[0] + 1, hi[1] + 1, hi[2] + 1};
-        a[axis] = at;
-        b[axis] = at + 1;
-        auto s = [&](int32_t x, int32_t y, int32_t z) { return sums[z * sz + y * sy + x * sx]; };
-        return s(b[0], b[1], b[2]) - s(a[0], b[1], b[2]) - s(b[0], a[1], b[2]) - s(b[0], b[1], a[2]) +
-                   s(a[0], a[1], b[2]) + s(a[0], b[1], a[2]) + s(b[0], a[1], a[2]) - s(a[0], a[1], a[2]) ==
-               0;
+        const int ua = across[axis][0], va = across[axis][1];
+        const size_t su = static_cast<size_t>(n[ua]) + 1, sl = su * (static_cast<size_t>(n[va]) + 1);
+        const int32_t* t = sums[axis].data() + at * sl;
+        const size_t u0 = lo[ua], u1 = hi[ua] + 1, v0 = lo[va] * su, v1 = (hi[va] + 1) * su;
+        return t[v1 + u1] - t[v0 + u1] - t[v1 + u0] + t[v0 + u0] == 0;
     };
     emptyBoxes.assign(blockOccupied.size(), EmptyBox{{0, 0, 0}, {0, 0, 0}});
     for (int32_t z = 0; z < n[2]; ++z)
@@ -558,6 +577,7 @@ VekGrid::Binned VekGrid::BinFaces(const std::vector<uint32_t>& faces, size_t mos
 {
     BuildState& s = *build_;
     s.pointwise = pointwise;
+    s.stripwise = pointwise && mostWork == std::numeric_limits<size_t>::max();
     for (size_t n = 0; n < faces.size(); ++n) {
         if (n + kFacesAhead < faces.size()) FetchFace(ItemFace((*faces_)[faces[n + kFacesAhead]]));
         const uint32_t face = faces[n];
@@ -597,7 +617,7 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
     uint64_t* const occupied = s.occupied.data();
     uint32_t* const counts = s.cells.get();
     size_t logged = s.logged, added = 0;
-    uint64_t *logAt = nullptr, *logEnd = nullptr;  // the free part of the log's last block
+    uint64_t *logAt = s.logAt, *logEnd = s.logEnd;
     cells([&](int32_t x, int32_t y, int32_t z, uint32_t position) {
         const uint64_t bit = uint64_t(1) << (position & 63);
         // The face has entered this plain cell already (its blocks overlap
@@ -633,6 +653,8 @@ void VekGrid::InsertEach(uint32_t face, Cells cells)
         ++added;
     });
     s.logged = logged;
+    s.logAt = logAt;
+    s.logEnd = logEnd;
     entries_ += added;
     if (kMarks) s.marked = true;
 }
@@ -669,6 +691,81 @@ void VekGrid::StartCrowded(uint32_t face, int32_t x, int32_t y, int32_t z, uint3
     s.holders.push_back(std::move(holder));
     ++entries_;
 }
+
+namespace {
+// Layouts of the bits of Direct's box of cells, x fastest: x in the low
+// shiftX bits, y in the next shiftY, z from zShift. Code(d) is a point's
+// cell (d from the box's lowest cell) as one bit per axis, so that the
+// union of three codes holds the range of their box along each axis, and
+// Box(u) the bits of the cells in those ranges.
+//
+// The fixed layout, 4 x 4 x 4 bits, for boxes of at most 4 cells a side:
+// codes of 4 bits an axis (x in bits 0-3, y 4-7, z 8-11), whose ranges'
+// bits are read from constant tables.
+constexpr uint32_t FillBits(uint32_t m)  // the bits from the lowest to the highest set in m
+{
+    uint32_t lowest = 0, highest = 0;
+    for (uint32_t t = 0; t < 8; ++t)
+        if (m & (1u << t)) {
+            if (!lowest) lowest = 1u << t;
+            highest = 1u << t;
+        }
+    return m ? 2 * highest - lowest : 0;
+}
+constexpr uint64_t SpreadBits(uint32_t m, int stride)  // bit t of m moved to bit t * stride
+{
+    uint64_t r = 0;
+    for (int t = 0; t < 4; ++t)
+        if (m & (1u << t)) r |= uint64_t(1) << (t * stride);
+    return r;
+}
+struct FixedTables {
+    uint16_t code[64];  // by dx + 4 dy + 16 dz: the code
+    uint16_t xy[256];   // by the union of x and y codes: the bits of its x and y ranges
+    uint64_t z[16];     // by the union of z codes: the bits of its z layers
+    constexpr FixedTables() : code(), xy(), z()
+    {
+        for (uint32_t m = 0; m < 64; ++m)
+            code[m] = static_cast<uint16_t>(1u << (m & 3) | (1u << ((m >> 2) & 3)) << 4 | (1u << (m >> 4)) << 8);
+        for (uint32_t m = 0; m < 256; ++m)
+            xy[m] = static_cast<uint16_t>(FillBits(m & 15) * SpreadBits(FillBits(m >> 4), 4));
+        for (uint32_t m = 0; m < 16; ++m) z[m] = SpreadBits(FillBits(m), 16);
+    }
+};
+constexpr FixedTables kFixedTables;
+struct FixedLayout {
+    static constexpr int shiftX = 2, shiftY = 2, zShift = 4;
+    static uint32_t Code(__m128i d)
+    {
+        // dx + 4 dy + 16 dz by one multiply-add and two sums across lanes,
+        // where three extractions and shifts by a variable count cost more.
+        const __m128i parts = _mm_madd_epi16(d, _mm_setr_epi16(1, 0, 4, 0, 16, 0, 0, 0));
+        const __m128i pairs = _mm_add_epi32(parts, _mm_srli_si128(parts, 8));
+        return kFixedTables.code[_mm_cvtsi128_si32(_mm_add_epi32(pairs, _mm_srli_si128(pairs, 4)))];
+    }
+    static uint64_t Box(uint32_t u) { return kFixedTables.xy[u & 0xFF] * kFixedTables.z[u >> 8]; }
+};
+// The sized layout: each axis's side rounded up to a power of two, at most
+// 6 bits in all; codes of 8 bits an axis, whose ranges' bits come from
+// their lowest and highest bits and the spread tables Direct builds.
+struct SizedLayout {
+    const uint64_t* spreadY;
+    const uint64_t* spreadZ;
+    int shiftX, shiftY, zShift;
+    static uint32_t Code(__m128i d)
+    {
+        return 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
+               (1u << _mm_extract_epi16(d, 4)) << 16;
+    }
+    uint64_t Box(uint32_t u) const
+    {
+        const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
+        const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
+        return row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
+               (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
+    }
+};
+}  // namespace
 
 // The cells a face's lattice lands in, found block by block. A block is a
 // part of the lattice whose small triangles (or small quadrilaterals) join
@@ -769,65 +866,120 @@ struct VekGrid::LatticeBins {
                 highest = _mm_max_epi16(highest, cell[n]);
             }
         // 2. The box of cells as bits: x fastest, each axis's side rounded
-        //    up to a power of two, at most 8 cells a side.
+        //    up to a power of two, at most 8 cells a side. Most small
+        //    lattices span at most 4 cells a side: they take a fixed layout
+        //    of 4 x 4 x 4 bits whose tables are constants, which spares
+        //    building them, the unpredictable branches that size them and
+        //    finding each range's ends.
         alignas(16) int32_t lo[4], side[4];
         _mm_store_si128(reinterpret_cast<__m128i*>(lo), lowest);
         _mm_store_si128(reinterpret_cast<__m128i*>(side), _mm_sub_epi32(highest, lowest));
+        if ((side[0] | side[1] | side[2]) < 4) {
+            GatherAndInsert(k, n, cell, lowest, lo, FixedLayout());
+            return true;
+        }
         int shift[3];
         for (int a = 0; a < 3; ++a) {
             if (side[a] >= 8) return false;
-            shift[a] = side[a] == 0 ? 0 : side[a] == 1 ? 1 : side[a] <= 3 ? 2 : 3;
+            shift[a] = side[a] == 0 ? 0 : 32 - __builtin_clz(static_cast<uint32_t>(side[a]));  // its bit length
         }
-        const int yShift = shift[0], zShift = shift[0] + shift[1];
-        if (zShift + shift[2] > 6) return false;
+        if (shift[0] + shift[1] + shift[2] > 6) return false;
         // spread[t]: one bit per y (z) layer below t, so that a layer range
-        // [t0, t1] is spread[t1 + 1] - spread[t0].
+        // [t0, t1] is spread[t1 + 1] - spread[t0]; t1 is below the side's
+        // power of two, so the tables stop there.
         uint64_t spreadY[9], spreadZ[9];
+        const SizedLayout sized{spreadY, spreadZ, shift[0], shift[1], shift[0] + shift[1]};
         spreadY[0] = spreadZ[0] = 0;
-        for (int t = 0; t < 8; ++t) {
-            spreadY[t + 1] = spreadY[t] | (t < (1 << shift[1]) ? uint64_t(1) << (t << yShift) : 0);
-            spreadZ[t + 1] = spreadZ[t] | (t < (1 << shift[2]) ? uint64_t(1) << (t << zShift) : 0);
-        }
-        // A point as one bit per axis (x in bits 0-7, y 8-15, z 16-23); the
-        // union of three is the range of their box along each axis.
+        for (int t = 0; t < (1 << shift[1]); ++t) spreadY[t + 1] = spreadY[t] | uint64_t(1) << (t << shift[0]);
+        for (int t = 0; t < (1 << shift[2]); ++t) spreadZ[t + 1] = spreadZ[t] | uint64_t(1) << (t << sized.zShift);
+        GatherAndInsert(k, n, cell, lowest, lo, sized);
+        return true;
+    }
+
+    // Steps 3 and 4 of Direct, in a layout of the box's bits (FixedLayout,
+    // SizedLayout).
+    template <class Layout>
+    void GatherAndInsert(int32_t k, int32_t n, const __m128i* cell, __m128i lowest, const int32_t lo[4],
+                         const Layout& layout)
+    {
+        constexpr int kPoints = (kDirectSteps + 1) * (kDirectSteps + 2) / 2;
         uint32_t code[kPoints];
-        for (int32_t m = 0; m < n; ++m) {
-            const __m128i d = _mm_sub_epi32(cell[m], lowest);
-            code[m] = 1u << _mm_extract_epi16(d, 0) | (1u << _mm_extract_epi16(d, 2)) << 8 |
-                      (1u << _mm_extract_epi16(d, 4)) << 16;
-        }
+        for (int32_t m = 0; m < n; ++m) code[m] = layout.Code(_mm_sub_epi32(cell[m], lowest));
         // 3. The small triangles between rows i and i + 1: (i, j), (i + 1,
         //    j), (i + 1, j + 1) for j <= i, and (i, j), (i + 1, j + 1), (i,
         //    j + 1) for j < i. Every box is spread into bits, even where it
         //    repeats its neighbour's: a test would cost more in mispredicted
         //    branches than it saves.
+        auto box = [&layout](uint32_t u) { return layout.Box(u); };
         uint64_t bits = 0;
-        auto add = [&](uint32_t u) {
-            const uint32_t ux = u & 0xFF, uy = (u >> 8) & 0xFF, uz = u >> 16;
-            const uint64_t row = (uint64_t(2) << (31 - __builtin_clz(ux))) - (uint64_t(1) << __builtin_ctz(ux));
-            bits |= row * (spreadY[32 - __builtin_clz(uy)] - spreadY[__builtin_ctz(uy)]) *
-                    (spreadZ[32 - __builtin_clz(uz)] - spreadZ[__builtin_ctz(uz)]);
-        };
         for (int32_t i = 0, row = 0; i < k; row += i + 1, ++i) {
             const int32_t next = row + i + 1;
             for (int32_t j = 0; j <= i; ++j) {
                 const uint32_t a = code[row + j], c = code[next + j + 1];
-                add(a | code[next + j] | c);
-                if (j < i) add(a | c | code[row + j + 1]);
+                bits |= box(a | code[next + j] | c);
+                if (j < i) bits |= box(a | c | code[row + j + 1]);
             }
         }
         // 4. Each cell once.
         const uint32_t *px = g.build_->place[0].data(), *py = g.build_->place[1].data(),
                        *pz = g.build_->place[2].data();
-        const int32_t xMask = (1 << shift[0]) - 1, yMask = (1 << shift[1]) - 1;
+        const int yShift = layout.shiftX, zShift = layout.zShift;
+        const int32_t xMask = (1 << layout.shiftX) - 1, yMask = (1 << layout.shiftY) - 1;
+        const int32_t x0 = lo[0], y0 = lo[1], z0 = lo[2];
         g.template InsertEach<false>(face, [&](auto insert) {
             for (uint64_t m = bits; m; m &= m - 1) {
                 const int t = __builtin_ctzll(m);
-                const int32_t x = lo[0] + (t & xMask), y = lo[1] + ((t >> yShift) & yMask), z = lo[2] + (t >> zShift);
+                const int32_t x = x0 + (t & xMask), y = y0 + ((t >> yShift) & yMask), z = z0 + (t >> zShift);
                 insert(x, y, z, pz[z] + py[y] + px[x]);
             }
         });
-        return true;
+    }
+
+    // A large lattice strip by strip, where the order of its cells and the
+    // work need not be those of its blocks (stripwise). The small triangles
+    // (small quadrilaterals) between two neighbouring rows of the lattice,
+    // rows r and r + 1 of m + 1, each have corners in both rows. Where each
+    // of the two rows lies in one cell along two axes (rows along an axis,
+    // as on floors and walls), every small triangle of the strip spans the
+    // cells between the rows' along those two, and along the third the
+    // small triangles' cells, each sharing a corner with the next, join up
+    // into the cells between the strip's lowest and highest points: the
+    // strip's whole box, entered at once. A row's points stray from the
+    // segment between its ends as a block's from its corners, by at most
+    // slack. ends(r, start, end) gives row r's ends; blocks(r, ends) bins the
+    // lattice between rows r and r + 1 (ends: theirs, r's first) block by
+    // block, for the strips that are not so.
+    template <class Ends, class Blocks>
+    void Strips(int32_t m, Ends ends, Blocks blocks)
+    {
+        auto same = [](__m128i a, __m128i b) { return _mm_movemask_ps(_mm_castsi128_ps(_mm_cmpeq_epi32(a, b))) & 7; };
+        // The axes along which the row from a to b lies in one cell, slack
+        // included, as bits.
+        auto oneCell = [&](Lanes a, Lanes b) {
+            return same(Cells(_mm_sub_ps(_mm_min_ps(b, a), slack)), Cells(_mm_add_ps(_mm_max_ps(b, a), slack)));
+        };
+        Lanes row[4];  // the ends of rows r and r + 1
+        ends(0, row[0], row[1]);
+        int single = oneCell(row[0], row[1]);
+        for (int32_t r = 0; r < m; ++r) {
+            ends(r + 1, row[2], row[3]);
+            const int nextSingle = oneCell(row[2], row[3]);
+            const int both = single & nextSingle;
+            bool settled = false;
+            if (both & (both - 1)) {
+                Lanes lo, hi;
+                Bounds(row, 4, lo, hi);
+                const __m128i first = Cells(lo), last = Cells(hi);
+                if (same(Cells(_mm_sub_ps(lo, slack)), first) == 7 && same(Cells(_mm_add_ps(hi, slack)), last) == 7) {
+                    Insert(first, last);
+                    settled = true;
+                }
+            }
+            if (!settled) blocks(r, row);
+            row[0] = row[2];
+            row[1] = row[3];
+            single = nextSingle;
+        }
     }
 
     // Triangle lattice. Tri(i0, m, c): the points (i, j) with
@@ -981,6 +1133,32 @@ void VekGrid::BinTriangle(uint32_t face, const VekFace& f)
                 return;
             }
         }
+        // A large lattice whose rows lie along an axis (two of their
+        // direction's coordinates nil) goes strip by strip where it may,
+        // unless it settles whole.
+        const CG::vec3<float> row = v[2] - v[1];
+        if (build_->stripwise && k > kDirectSteps && (row.x == 0.0f) + (row.y == 0.0f) + (row.z == 0.0f) >= 2 &&
+            Within(v0, kDirectLimit) && Within(v1, kDirectLimit) && Within(v2, kDirectLimit)) {
+            if (bins.Settle(corners, 3, true)) return;
+            // Row i runs from (i, 0) to (i, i); the part between rows i and
+            // i + 1 is the squares [i, i + 1] x [j, j + 1], j < i, and the
+            // small triangle on the diagonal.
+            auto ends = [&](int32_t i, Lanes& start, Lanes& end) {
+                start = i == 0 ? v0 : i == k ? v1 : point(i, 0);
+                end = i == 0 ? v0 : i == k ? v2 : point(i, i);
+            };
+            auto blocks = [&](int32_t i, const Lanes row[4]) {
+                const Lanes corner = point(i + 1, i);
+                if (i > 0) {
+                    const Lanes square[4] = {row[0], row[2], corner, row[1]};
+                    bins.Rect(i, i + 1, 0, i, true, square);
+                }
+                const Lanes diagonal[3] = {row[1], corner, row[3]};
+                bins.Box(diagonal, 3);
+            };
+            bins.Strips(k, ends, blocks);
+            return;
+        }
         bins.Tri(0, k, corners);
     } else {
         const Lanes corners[3] = {point(0, 0), point(k, 0), point(k, k)};
@@ -1010,6 +1188,26 @@ void VekGrid::BinQuadrilateral(uint32_t face, const VekFace& f)
     // 3. Every lattice cell lands in the cells of the box of its four points.
     LatticeBins<decltype(point)> bins{*this, face, point, kA > 1 || kB > 1 ? LatticeSlack(v, 4) : _mm_setzero_ps()};
     const Lanes corners[4] = {point(0, 0), point(kA, 0), point(kA, kB), point(0, kB)};
+    // 4. A large lattice whose rows (the points of one j) lie along an axis,
+    //    two coordinates of both far edges from corner 0 to 3 and 1 to 2
+    //    being nil, goes strip by strip where it may (LatticeBins::Strips),
+    //    unless it settles whole.
+    const CG::vec3<float> side03 = v[3] - v[0], side12 = v[2] - v[1];
+    int alongAxis = 0;
+    for (int a = 0; a < 3; ++a) alongAxis += side03[a] == 0.0f && side12[a] == 0.0f;
+    if (build_->stripwise && kB > kDirectSteps && alongAxis >= 2 && Within(v0, kDirectLimit) &&
+        Within(ToLanes(v[1]), kDirectLimit) && Within(ToLanes(v[2]), kDirectLimit) && Within(v3, kDirectLimit)) {
+        if (bins.Settle(corners, 4, true)) return;
+        auto ends = [&](int32_t j, Lanes& start, Lanes& end) {
+            start = point(0, j);
+            end = point(kA, j);
+        };
+        auto blocks = [&](int32_t j, const Lanes row[4]) {
+            const Lanes strip[4] = {row[0], row[1], row[3], row[2]};
+            bins.Rect(0, kA, j, j + 1, false, strip);
+        };
+        return bins.Strips(kB, ends, blocks);
+    }
     bins.Rect(0, kA, 0, kB, false, corners);
 }
 
