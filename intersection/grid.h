@@ -76,6 +76,14 @@ bool StopsAllLight(const VekFace& surface);
 
 inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
 
+// What every query starts from: its ray and the parameter it starts after.
+// Each query's own record adds where it ends and what it passes over.
+struct QueryRay {
+    CG::vec3<float> origin;
+    CG::vec3<float> direction;
+    float tMin;
+};
+
 // An entry of a built grid's cell: a face record's index, or (top bit set)
 // the index of the cell's nested grid, then the cell's only entry.
 constexpr uint32_t kEntryNested = 0x80000000u;

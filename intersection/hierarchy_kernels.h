@@ -14,20 +14,14 @@ namespace vek {
 // What a nearest-hit query asks: CastRay passes over elements that are no
 // surfaces; TraceRay passes over billboards' shadow copies and the skip
 // face, and may hit area lights.
-struct NearestQuery {
-    CG::vec3<float> origin;
-    CG::vec3<float> direction;
-    float tMin;
+struct NearestQuery : QueryRay {
     bool cull;
     const VekFace* skip;
 };
 
 // What a transmission search asks, with the occluder-cache slot an opaque
 // face is stored in (null: the light has no row in the cache).
-struct TransmissionQuery {
-    CG::vec3<float> origin;
-    CG::vec3<float> direction;
-    float tMin;
+struct TransmissionQuery : QueryRay {
     float tMax;
     const VekFace* skip;
     const VekFace* skip2;

@@ -143,7 +143,7 @@ long CastRay(const CG::vec3<float>& origin, const CG::vec3<float>& direction, Hi
     if (!InsideBox(grid, origin) && !ClipToBox(grid, origin, direction, clipMin, clipMax)) return 0;
     // 3. The nearest hit, copied whole.
     HitInfo work = EmptyRecord();
-    const NearestQuery q{origin, direction, tMin, cull != 0, nullptr};
+    const NearestQuery q{{origin, direction, tMin}, cull != 0, nullptr};
     if (!env->kernels->castRay(env->hierarchy, grid.records.data(), q, work)) return 0;
     hit = work;
     return 1;
@@ -180,7 +180,7 @@ long VekIntersection_Raytrace(const CG::vec3<float>& origin, const CG::vec3<floa
     if (!vek::UnclippedEntryCell(grid, origin, cell)) return 0;
     // 3. The nearest hit, copied whole.
     HitInfo work = vek::EmptyRecord();
-    const vek::NearestQuery q{origin, direction, tMin, cull != 0, skip};
+    const vek::NearestQuery q{{origin, direction, tMin}, cull != 0, skip};
     if (!env->kernels->traceRay(env->hierarchy, grid.records.data(), q, work)) return 0;
     hit = work;
     return 1;
@@ -193,7 +193,7 @@ long VekIntersection_MultiRaytrace(const CG::vec3<float>& origin, const CG::vec3
     vek::Environment* env = vek::QueryEnvironment(thread);
     if (!env || !hits) return 0;
     vek::VekGrid& grid = *env->topGrid;
-    const vek::RayQuery q{origin, direction, vek::kPickMin, vek::kNoHit, grid.records.data()};
+    const vek::RayQuery q{{origin, direction, vek::kPickMin}, vek::kNoHit, grid.records.data()};
     vek::AllHitsVisitor visitor(q, tMin, skip, vek::NextRayNumber(grid, thread), thread, maxHits, hits);
     vek::WalkGrid(grid, q, false, visitor);
     return visitor.count;

@@ -113,7 +113,7 @@ CG::vec3<float> SearchTransmission(const CG::vec3<float>& origin, const CG::vec3
     int32_t cell[3];
     if (!UnclippedEntryCell(*grid, origin, cell)) return kClear;
     // 4.-6. The hierarchy, every face met once.
-    const TransmissionQuery q{origin, direction, tMin, tMax, skip, skip2, slot};
+    const TransmissionQuery q{{origin, direction, tMin}, tMax, skip, skip2, slot};
     return env.kernels->transmission(env.hierarchy, grid->records.data(), q);
 }
 

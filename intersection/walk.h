@@ -80,10 +80,7 @@ private:
 
 // The ray and the query's own interval, handed unchanged to every nested
 // walk, with the face records the grids' entries index.
-struct RayQuery {
-    CG::vec3<float> origin;
-    CG::vec3<float> direction;
-    float tMin;
+struct RayQuery : QueryRay {
     float tMax;
     const FaceRecord* records;
 };
