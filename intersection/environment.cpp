@@ -8,6 +8,9 @@
 
 #include <algorithm>
 #include <cmath>
+#include <future>
+#include <system_error>
+#include <thread>
 
 #include "VekIntersection.h"
 #include "VekLight.h"
@@ -68,6 +71,71 @@ bool HasRayMarks(const VekFace* face, const char* name)
     if (face && face->rayNumbers) return true;
     Warn(VEK_WARNING_INVALID_VALUE, name);
     return false;
+}
+
+// Faces from which the grid and the hierarchy are built on two threads:
+// below, starting a thread costs more than the smaller build.
+constexpr size_t kBuildsApartFaces = 4096;
+
+// Runs beside() and here(), beside() on a thread of its own when apart and
+// the processor has a second core (else one after the other), and returns
+// when both have ended, with the first exception either raised.
+template <class Beside, class Here>
+void RunBoth(Beside beside, Here here, bool apart)
+{
+    if (apart && std::thread::hardware_concurrency() != 1) {
+        std::future<void> other;
+        try {
+            other = std::async(std::launch::async, beside);
+        } catch (const std::system_error&) {
+            apart = false;  // no thread to be had: both on this one
+        }
+        if (apart) {
+            try {
+                here();
+            } catch (...) {
+                other.wait();
+                throw;
+            }
+            other.get();
+            return;
+        }
+    }
+    beside();
+    here();
+}
+
+// Hands the hierarchy's records (leaf order) to the grid, its entries
+// renumbered from places in the face list to records. A
+// face the grid placed in no cell can be found through neither structure:
+// should there be any, their records leave and the hierarchy is built
+// again over the rest, so both structures hold the same faces.
+void AdoptRecords(VekGrid& grid, size_t faces, std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList,
+                  Hierarchy& hierarchy)
+{
+    std::vector<uint32_t> placeOf(faces, kEntryNested);
+    for (size_t k = 0; k < records.size(); ++k) placeOf[placeInList[k]] = static_cast<uint32_t>(k);
+    std::vector<uint8_t> named(records.size(), 0);
+    grid.RenumberEntries(placeOf, named);
+    if (std::find(named.begin(), named.end(), 0) != named.end()) {
+        std::vector<FaceRecord> kept;
+        std::vector<uint32_t> keptPlaces;
+        for (size_t k = 0; k < records.size(); ++k)
+            if (named[k]) {
+                kept.push_back(records[k]);
+                keptPlaces.push_back(placeInList[k]);
+            }
+        BuildHierarchy(kept, keptPlaces, hierarchy);
+        // Entries name records by their first places; placeOf maps those on.
+        std::vector<uint32_t> newPlace(faces, kEntryNested);
+        for (size_t k = 0; k < kept.size(); ++k) newPlace[keptPlaces[k]] = static_cast<uint32_t>(k);
+        for (size_t k = 0; k < records.size(); ++k) placeOf[k] = newPlace[placeInList[k]];
+        placeOf.resize(records.size());
+        std::vector<uint8_t> keptNamed(kept.size(), 0);
+        grid.RenumberEntries(placeOf, keptNamed);
+        records.swap(kept);
+    }
+    grid.AdoptRecords(std::move(records));
 }
 
 void EndEnvironment(Environment& env)
@@ -184,14 +252,25 @@ void VekIntersection_PrepareEnvironment()
     g_mainStatusTable.sceneMin = lo;
     g_mainStatusTable.sceneMax = hi;
 
-    // 5. Resolution from the extent sums, and 6. the grid.
+    // 5. Resolution from the extent sums; 6. the grid and 7. the hierarchy
+    //    over the face records, for the queries whose answer does not
+    //    depend on the order cells are crossed in. The two builds share
+    //    nothing until the grid's entries are renumbered to the records'
+    //    leaf order, so they run side by side when the host runs rays on
+    //    more than one thread.
     int32_t res[3];
     vek::ResolutionRule(sums, static_cast<int64_t>(items.size()), vek::kMaxResolution, res);
     std::unique_ptr<vek::VekGrid> grid(new vek::VekGrid(lo, hi, res));
-    grid->Build(items);
-    // 7. The hierarchy over the same face records, for the queries whose
-    //    answer does not depend on the order cells are crossed in.
-    vek::BuildHierarchy(*grid, env.hierarchy);
+    std::vector<vek::FaceRecord> records;
+    std::vector<uint32_t> placeInList;
+    vek::RunBoth(
+        [&] {
+            vek::MakeRecords(items, records, placeInList);
+            vek::BuildHierarchy(records, placeInList, env.hierarchy);
+        },
+        [&] { grid->Build(items); },
+        g_mainValueTable.threadCount >= 2 && items.size() >= vek::kBuildsApartFaces);
+    vek::AdoptRecords(*grid, items.size(), records, placeInList, env.hierarchy);
     env.kernels = &vek::SelectKernels();
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);

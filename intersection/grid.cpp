@@ -438,31 +438,36 @@ void VekGrid::ForEachGrid(F f)
 void VekGrid::Build(const std::vector<CellItem>& faces)
 {
     if (faces.size() >= kEntryNested) throw std::bad_alloc();
-    // 1. The top grid: counting, binning, then the crowded cells' grids,
-    //    each made compact as soon as it is built, and this one last.
-    {
-        BuildState levels[3];  // the top grid's, then the nested grids' of each level
-        std::vector<uint32_t> all(faces.size());
-        for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
-        faces_ = &faces;
-        StartBuild(&levels[0]);
-        CountFaces(all);
-        BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max(), true);
-        std::vector<uint32_t>().swap(all);
-        BuildNestedGrids(true, 0, nullptr);
-        // Room for the face records, written only when they are made, is
-        // taken while the top grid's build storage still stands, so that
-        // it never lands among what that storage leaves when it goes. Rays
-        // read the records at random, so they ask for large pages.
-        records.reserve(faces.size());
-        platform::AdviseLargePages(records.data(), records.capacity() * sizeof(FaceRecord));
-        Compact();
-    }
-    // 2. Face records, numbered in the order the cells first name them
-    //    (nested grids where their cell stands).
-    NumberRecords(faces);
-    // 3. Walk style: fetching ahead pays once the structure is well beyond
-    //    what the caches hold, and only costs on smaller ones.
+    // Counting, binning, then the crowded cells' grids, each made compact
+    // as soon as it is built, and this one last.
+    BuildState levels[3];  // the top grid's, then the nested grids' of each level
+    std::vector<uint32_t> all(faces.size());
+    for (size_t i = 0; i < faces.size(); ++i) all[i] = static_cast<uint32_t>(i);
+    faces_ = &faces;
+    StartBuild(&levels[0]);
+    CountFaces(all);
+    BinFaces(all, std::numeric_limits<size_t>::max(), std::numeric_limits<size_t>::max(), true);
+    std::vector<uint32_t>().swap(all);
+    BuildNestedGrids(true, 0, nullptr);
+    Compact();
+}
+
+void VekGrid::RenumberEntries(const std::vector<uint32_t>& placeOf, std::vector<uint8_t>& named)
+{
+    ForEachGrid([&](VekGrid& g) {
+        for (uint32_t& e : g.items)
+            if (!(e & kEntryNested)) {
+                e = placeOf[e];
+                named[e] = 1;
+            }
+    });
+}
+
+void VekGrid::AdoptRecords(std::vector<FaceRecord>&& made)
+{
+    records = std::move(made);
+    // Walk style: fetching ahead pays once the structure is well beyond
+    // what the caches hold, and only costs on smaller ones.
     size_t bytes = records.size() * sizeof(FaceRecord);
     ForEachGrid([&](VekGrid& g) {
         bytes += g.items.size() * sizeof(uint32_t) + g.cellStart.size() * sizeof(uint32_t) +
@@ -1326,51 +1331,25 @@ void VekGrid::Compact()
     faces_ = nullptr;
 }
 
-void VekGrid::NumberRecords(const std::vector<CellItem>& faces)
+void MakeRecords(const std::vector<CellItem>& faces, std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList)
 {
-    // 1. Numbers depth first in cell order, as a walk would meet the
-    //    entries; every grid's entries then name records, and order lists
-    //    the faces by their records' numbers.
-    std::vector<uint32_t> order;
-    {
-        std::vector<uint32_t> numbers(faces.size(), kEntryNested);  // none yet
-        order.reserve(faces.size());
-        struct Numbering {
-            std::vector<uint32_t>& numbers;
-            std::vector<uint32_t>& order;
-            void operator()(VekGrid& g)
-            {
-                for (uint32_t& e : g.items) {
-                    if (e & kEntryNested) {
-                        (*this)(*g.nestedGrids[e & ~kEntryNested]);
-                        continue;
-                    }
-                    uint32_t& n = numbers[e];
-                    if (n == kEntryNested) {
-                        n = static_cast<uint32_t>(order.size());
-                        order.push_back(e);
-                    }
-                    e = n;
-                }
-            }
-        } numbering{numbers, order};
-        numbering(*this);
-    }
-    // 2. The records in that order. The faces are read at random here, so
-    //    each is fetched a few records ahead.
-    for (size_t i = 0; i < order.size(); ++i) {
-        // The face list is read at random too: its entry is fetched first.
-        if (i + 2 * kFacesAhead < order.size()) __builtin_prefetch(&faces[order[i + 2 * kFacesAhead]]);
-        if (i + kFacesAhead < order.size()) {
-            const CellItem ahead = faces[order[i + kFacesAhead]];
+    records.clear();
+    placeInList.clear();
+    records.reserve(faces.size());
+    placeInList.reserve(faces.size());
+    for (size_t i = 0; i < faces.size(); ++i) {
+        if (i + kFacesAhead < faces.size()) {
+            const CellItem ahead = faces[i + kFacesAhead];
             FetchFace(ItemFace(ahead));
             // A surface's material pointer, which the record's shadow
             // class reads, lies beyond the face's own fields.
             if (!(ahead & kItemNotSurface))
                 __builtin_prefetch(&static_cast<const VekSurface*>(ItemFace(ahead))->attribute);
         }
-        const CellItem item = faces[order[i]];
-        records.push_back(MakeRecord(*ItemFace(item), item & kItemNotSurface));
+        const VekFace& f = *ItemFace(faces[i]);
+        if (f.flags & VEK_FACE_BACK_SIDE) continue;
+        records.push_back(MakeRecord(f, faces[i] & kItemNotSurface));
+        placeInList.push_back(static_cast<uint32_t>(i));
     }
 }
 

@@ -33,10 +33,10 @@ inline VekFace* ItemFace(CellItem item) { return reinterpret_cast<VekFace*>(item
 
 // What a walk needs to test a face, packed into one cache line: the plane,
 // the corners already projected onto the two axes the inside test keeps, the
-// face and its ray marks. Records sit in one array in the order the cells
-// first name them, so the faces of a cell are mostly neighbours in memory,
-// and a walk reads the face itself only when the ray hits it; a search not
-// even then when the face is opaque.
+// face and its ray marks. Records sit in one array in the hierarchy's leaf
+// order, so the faces of a leaf, and mostly those of a cell, are neighbours
+// in memory, and a walk reads the face itself only when the ray hits it; a
+// search not even then when the face is opaque.
 //
 // Tag bits ride in the pointers' low bits (faces are 8-byte aligned, marks
 // 4-byte): the main axis and the corner count on the face pointer, two flags
@@ -73,6 +73,9 @@ inline VekFace* RecordFace(const FaceRecord& r) { return reinterpret_cast<VekFac
 // is nil. The searches take this, and whether a face casts shadows at all,
 // from the records the preparation makes.
 bool StopsAllLight(const VekFace& surface);
+// The records of the faces a grid places (all but back sides), in list
+// order, and each one's place in the list.
+void MakeRecords(const std::vector<CellItem>& faces, std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList);
 
 inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
 
@@ -135,8 +138,15 @@ public:
     VekGrid& operator=(const VekGrid&) = delete;
 
     // Builds the whole structure from the tagged face list: counting,
-    // binning, nested grids, then the compact cell arrays.
+    // binning, nested grids, then the compact cell arrays. Its entries name
+    // faces by their place in the list until RenumberEntries.
     void Build(const std::vector<CellItem>& faces);
+    // Makes every entry name the record at placeOf[its face's place] and
+    // sets named[p] for every record p an entry names.
+    void RenumberEntries(const std::vector<uint32_t>& placeOf, std::vector<uint8_t>& named);
+    // Takes the records the entries name, and with their size the walks'
+    // style (top grid only).
+    void AdoptRecords(std::vector<FaceRecord>&& made);
 
     int32_t resolution[3];
     int32_t sliceSize;
@@ -247,7 +257,6 @@ private:
     Binned BinFaces(const std::vector<uint32_t>& faces, size_t most, size_t mostWork, bool pointwise);
     void BuildNestedGrids(bool top, size_t allowance, size_t* work);
     void Compact();
-    void NumberRecords(const std::vector<CellItem>& faces);
     template <class F>
     void ForEachGrid(F f);
     void GrowEmptyBoxes();

@@ -48,9 +48,10 @@ struct Hierarchy {
     std::vector<HierarchyNode> nodes;  // nodes[0] is the root; empty without faces
 };
 
-// Builds the hierarchy over the top grid's face records (binned surface
-// area heuristic), reorders the records leaf by leaf and renumbers every
-// grid's entries to match, so both structures share one record array.
-void BuildHierarchy(VekGrid& top, Hierarchy& out);
+// Builds the hierarchy over the face records (binned surface area
+// heuristic) and reorders the records leaf by leaf, each one's place in
+// the face list (placeInList) alongside, so that the grids, renumbered to
+// match, share the one record array.
+void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out);
 
 }  // namespace vek

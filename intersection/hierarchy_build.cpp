@@ -433,36 +433,32 @@ private:
 // The records in leaf order: record order[k] goes to place k. Gathered
 // into new storage (advised to take large pages before it is written), the
 // reads fetched a few places ahead, as they fall anywhere.
-void ReorderRecords(std::vector<FaceRecord>& records, const std::vector<uint32_t>& order)
+void ReorderRecords(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList,
+                    const std::vector<uint32_t>& order)
 {
     constexpr size_t kAhead = 8;
     std::vector<FaceRecord> ordered;
     ordered.reserve(records.size());
     platform::AdviseLargePages(ordered.data(), ordered.capacity() * sizeof(FaceRecord));
+    std::vector<uint32_t> places(order.size());
     for (size_t k = 0; k < order.size(); ++k) {
         if (k + kAhead < order.size()) __builtin_prefetch(&records[order[k + kAhead]]);
         ordered.push_back(records[order[k]]);
+        places[k] = placeInList[order[k]];
     }
     records.swap(ordered);
-}
-
-// Every grid's face entries follow their records to their new places.
-void Renumber(VekGrid& grid, const std::vector<uint32_t>& placeOf)
-{
-    for (uint32_t& entry : grid.items)
-        if (!(entry & kEntryNested)) entry = placeOf[entry];
-    for (const std::unique_ptr<VekGrid>& nested : grid.nestedGrids) Renumber(*nested, placeOf);
+    placeInList.swap(places);
 }
 
 }  // namespace
 
-void BuildHierarchy(VekGrid& top, Hierarchy& out)
+void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out)
 {
     out.nodes.clear();
-    if (top.records.empty()) return;
+    if (records.empty()) return;
     std::vector<uint32_t> refs;
     {
-        Builder builder(top.records, out.nodes);
+        Builder builder(records, out.nodes);
         builder.Build();
         refs = builder.Order();
     }
@@ -475,10 +471,7 @@ void BuildHierarchy(VekGrid& top, Hierarchy& out)
         nodes.assign(out.nodes.begin(), out.nodes.end());
         out.nodes.swap(nodes);
     }
-    std::vector<uint32_t> placeOf(refs.size());
-    for (size_t k = 0; k < refs.size(); ++k) placeOf[refs[k]] = static_cast<uint32_t>(k);
-    ReorderRecords(top.records, refs);
-    Renumber(top, placeOf);
+    ReorderRecords(records, placeInList, refs);
 }
 
 }  // namespace vek

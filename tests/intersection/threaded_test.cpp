@@ -73,5 +73,24 @@ TEST_F(ThreadedQueries, SixtyFourThreadsGetTheSingleThreadedAnswers)
     for (int t = 0; t < kThreads; ++t) EXPECT_EQ(mismatches[t], 0) << "thread " << t;
 }
 
+// With more than one ray thread the grid and the hierarchy are built on two
+// threads at once; the structure, and so every answer, ties included, must
+// be the one a single thread builds.
+TEST_F(ThreadedQueries, PreparationOnTwoThreadsBuildsWhatOneThreadBuilds)
+{
+    g_mainValueTable.threadCount = 2;  // before the faces get their ray marks
+    BuildRoom(5);
+    Prepare();
+    const std::vector<TestRay> rays = Rays(6, 3000);
+    std::vector<Answers> apart;
+    for (int n = 0; n < static_cast<int>(rays.size()); ++n) apart.push_back(Ask(rays[n], n % 4));
+    g_mainValueTable.threadCount = 1;
+    VekIntersection_PrepareEnvironment();
+    VekIntersection_Reset(4);
+    int mismatches = 0;
+    for (int n = 0; n < static_cast<int>(rays.size()); ++n) mismatches += !(Ask(rays[n], n % 4) == apart[n]);
+    EXPECT_EQ(mismatches, 0);
+}
+
 }  // namespace
 }  // namespace ixtest
