@@ -37,5 +37,10 @@ const char* OwnModulePath();
 // changes when it is not taken.
 void AdviseLargePages(const void* data, size_t bytes);
 
+// Gives memory the allocator keeps back after it was freed to the system:
+// what a finished worker thread freed stays with that thread's allocator
+// otherwise, which the calling thread never reuses.
+void ReturnFreeMemory();
+
 }  // namespace platform
 }  // namespace vek

@@ -8,6 +8,11 @@
 #include <pthread.h>
 #include <sys/mman.h>
 
+#include <cstdlib>
+#ifdef __GLIBC__
+#include <malloc.h>
+#endif
+
 #include <climits>
 #include <cstdio>
 #include <cstring>
@@ -92,6 +97,13 @@ void AdviseLargePages(const void* data, size_t bytes)
     const uintptr_t end = (reinterpret_cast<uintptr_t>(data) + bytes) & ~(kLargePage - 1);
 #ifdef MADV_HUGEPAGE
     if (end > begin) madvise(reinterpret_cast<void*>(begin), end - begin, MADV_HUGEPAGE);
+#endif
+}
+
+void ReturnFreeMemory()
+{
+#ifdef __GLIBC__
+    malloc_trim(0);
 #endif
 }
 

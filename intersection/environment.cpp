@@ -14,6 +14,7 @@
 
 #include "VekIntersection.h"
 #include "VekLight.h"
+#include "core/platform.h"
 #include "core/report.h"
 #include "core/subsystems.h"
 #include "intersection/hierarchy_kernels.h"
@@ -79,9 +80,10 @@ constexpr size_t kBuildsApartFaces = 4096;
 
 // Runs beside() and here(), beside() on a thread of its own when apart and
 // the processor has a second core (else one after the other), and returns
-// when both have ended, with the first exception either raised.
+// when both have ended, with the first exception either raised; true when
+// a thread of its own ran beside().
 template <class Beside, class Here>
-void RunBoth(Beside beside, Here here, bool apart)
+bool RunBoth(Beside beside, Here here, bool apart)
 {
     if (apart && std::thread::hardware_concurrency() != 1) {
         std::future<void> other;
@@ -98,11 +100,12 @@ void RunBoth(Beside beside, Here here, bool apart)
                 throw;
             }
             other.get();
-            return;
+            return true;
         }
     }
     beside();
     here();
+    return false;
 }
 
 // Hands the hierarchy's records (leaf order) to the grid, its entries
@@ -261,16 +264,27 @@ void VekIntersection_PrepareEnvironment()
     int32_t res[3];
     vek::ResolutionRule(sums, static_cast<int64_t>(items.size()), vek::kMaxResolution, res);
     std::unique_ptr<vek::VekGrid> grid(new vek::VekGrid(lo, hi, res));
-    std::vector<vek::FaceRecord> records;
-    std::vector<uint32_t> placeInList;
-    vek::RunBoth(
-        [&] {
-            vek::MakeRecords(items, records, placeInList);
-            vek::BuildHierarchy(records, placeInList, env.hierarchy);
-        },
-        [&] { grid->Build(items); },
-        g_mainValueTable.threadCount >= 2 && items.size() >= vek::kBuildsApartFaces);
-    vek::AdoptRecords(*grid, items.size(), records, placeInList, env.hierarchy);
+    bool apart = false;
+    {
+        std::vector<vek::FaceRecord> records;
+        std::vector<uint32_t> placeInList;
+        vek::HierarchyBuild hierarchy;
+        apart = vek::RunBoth(
+            [&] {
+                vek::MakeRecords(items, records, placeInList);
+                hierarchy.Start(records, placeInList);
+                hierarchy.Work();
+            },
+            [&] {
+                grid->Build(items);
+                hierarchy.Work();  // the grid is done first: its thread takes subtrees still waiting
+            },
+            g_mainValueTable.threadCount >= 2 && items.size() >= vek::kBuildsApartFaces);
+        hierarchy.Finish(env.hierarchy);
+        vek::AdoptRecords(*grid, items.size(), records, placeInList, env.hierarchy);
+    }
+    // What the second thread's build freed would stay with it.
+    if (apart) vek::platform::ReturnFreeMemory();
     env.kernels = &vek::SelectKernels();
     env.topGrid = std::move(grid);
     env.threadLimit = std::clamp<int32_t>(g_mainValueTable.threadCount, 1, VEK_MAX_THREADS);

@@ -14,6 +14,7 @@
 #pragma once
 
 #include <cstdint>
+#include <memory>
 #include <vector>
 
 #include "VekFace.h"
@@ -48,10 +49,31 @@ struct Hierarchy {
     std::vector<HierarchyNode> nodes;  // nodes[0] is the root; empty without faces
 };
 
-// Builds the hierarchy over the face records (binned surface area
-// heuristic) and reorders the records leaf by leaf, each one's place in
-// the face list (placeInList) alongside, so that the grids, renumbered to
-// match, share the one record array.
+// A build of the hierarchy over the face records (binned surface area
+// heuristic) that threads can share: one thread starts it, any thread may
+// then work on it (each returns when no subtree is left to take, or at once
+// if the build has not started or a worker failed), and one thread
+// finishes it after every worker has returned. Finish puts the records in
+// leaf order, each one's place in the face list (placeInList) alongside,
+// so that the grids, renumbered to match, share the one record array; both
+// vectors must stay until then.
+class HierarchyBuild {
+public:
+    HierarchyBuild();
+    ~HierarchyBuild();
+    HierarchyBuild(const HierarchyBuild&) = delete;
+    HierarchyBuild& operator=(const HierarchyBuild&) = delete;
+
+    void Start(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList);
+    void Work();
+    void Finish(Hierarchy& out);
+
+private:
+    struct State;
+    std::unique_ptr<State> state_;
+};
+
+// The whole build on the calling thread.
 void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out);
 
 }  // namespace vek

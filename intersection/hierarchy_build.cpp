@@ -16,7 +16,11 @@
 #include <cmath>
 #include <limits>
 #include <new>
+#include <condition_variable>
 #include <cstdlib>
+#include <deque>
+#include <memory>
+#include <mutex>
 
 #include "core/platform.h"
 #include "intersection/face_tests.h"
@@ -141,9 +145,20 @@ Box FaceBox(const FaceRecord& r)
     return b;
 }
 
+// Subtrees are built as tasks, so that more than one thread can build
+// them: a node's inner child of at least taskFaces faces becomes a task of
+// its own, built into its own node array, which a parent names by a child
+// of this count until the arrays are joined.
+constexpr uint32_t kTaskChild = 0xffffffffu;
+// Tasks are about a sixty-fourth of the faces, enough for two threads to
+// share the last ones evenly, and never so small that taking one costs
+// more than building it.
+constexpr size_t kTasksAbout = 64;
+constexpr uint32_t kTaskFacesLeast = 1024;
+
 class Builder {
 public:
-    Builder(const std::vector<FaceRecord>& records, std::vector<HierarchyNode>& nodes) : nodes_(nodes)
+    explicit Builder(const std::vector<FaceRecord>& records)
     {
         prims_.resize(records.size());
         for (size_t i = 0; i < records.size(); ++i) {
@@ -158,15 +173,21 @@ public:
         }
     }
 
-    void Build()
+    // The range of every face, and the boxes' padding from its box.
+    Range Open()
     {
         Range all = MakeRange(0, static_cast<uint32_t>(prims_.size()));
         for (int k = 0; k < 3; ++k)
             pad_[k] = static_cast<float>(kPadShare * std::max(std::fabs(double(all.box.lo[k])), std::fabs(double(all.box.hi[k]))));
-        nodes_.reserve(prims_.size() / 4 + 1);
-        nodes_.emplace_back();
-        BuildNode(all, 0, 0);
+        return all;
     }
+
+    // The subtree of range into nodes, its root at nodes[index]; an inner
+    // child of taskFaces faces or more goes to spawn(range, depth), which
+    // returns the task's number.
+    template <class Spawn>
+    void BuildNode(std::vector<HierarchyNode>& nodes, const Range& range, int depth, uint32_t index,
+                   uint32_t taskFaces, Spawn& spawn);
 
     // The records in leaf order: the record that goes to place k.
     std::vector<uint32_t> Order() const
@@ -216,63 +237,6 @@ private:
             }
         }
     };
-
-    // 1. The node at index for the range: children opened largest first.
-    void BuildNode(const Range& range, int depth, uint32_t index)
-    {
-        Range children[kNodeWidth];
-        int count = 1;
-        children[0] = range;
-        // Even splits once the remaining levels could no longer hold the
-        // range otherwise: each halves it, so log2 of the count levels do.
-        const int levelsLeft = kHierarchyDepth - depth - 1;
-        const bool even = levelsLeft < 2 + static_cast<int>(std::log2(double(range.Count()) + 1.0) / 3.0) + 1;
-        while (count < kNodeWidth) {
-            // The largest box opens next (the most populous one when splitting
-            // evenly, so that every child shrinks).
-            int open = -1;
-            double largest = -1.0;
-            for (int c = 0; c < count; ++c) {
-                if (children[c].Count() <= static_cast<uint32_t>(kLeafSplit)) continue;
-                const double area = even ? double(children[c].Count()) : children[c].box.HalfArea();
-                if (area > largest) {
-                    largest = area;
-                    open = c;
-                }
-            }
-            if (open < 0) break;
-            Range left, right;
-            Split(children[open], left, right, even);
-            children[open] = left;
-            children[count++] = right;
-        }
-        // 2. Children: leaves of consecutive records, or nodes of their own,
-        //    placed side by side (a ray often visits several children of a
-        //    node, and then finds them close together).
-        uint64_t child[kNodeWidth] = {};
-        uint32_t next = static_cast<uint32_t>(nodes_.size());
-        for (int c = 0; c < count; ++c)
-            child[c] = children[c].Count() <= static_cast<uint32_t>(kLeafMost)
-                           ? MakeChild(children[c].begin, children[c].Count())
-                           : MakeChild(next++, 0);
-        nodes_.resize(next);
-        // 3. The node, then its inner children's subtrees.
-        HierarchyNode& node = nodes_[index];
-        for (int c = 0; c < kNodeWidth; ++c) {
-            for (int k = 0; k < 3; ++k) {
-                if (c < count) {
-                    node.lower[k][c] = children[c].box.lo[k] - pad_[k];
-                    node.upper[k][c] = children[c].box.hi[k] + pad_[k];
-                } else {
-                    node.lower[k][c] = std::numeric_limits<float>::infinity();
-                    node.upper[k][c] = -std::numeric_limits<float>::infinity();
-                }
-            }
-            node.child[c] = c < count ? child[c] : 0;
-        }
-        for (int c = 0; c < count; ++c)
-            if (ChildCount(child[c]) == 0) BuildNode(children[c], depth + 1, ChildIndex(child[c]));
-    }
 
     // 2. Splits a range of more than one face in two non-empty ranges: by
     //    the surface area heuristic, or evenly along the widest spread of
@@ -425,10 +389,74 @@ private:
         return true;
     }
 
-    std::vector<HierarchyNode>& nodes_;
     std::vector<PrimRef> prims_;
     float pad_[3] = {0, 0, 0};
 };
+
+// 1. The node at index for the range: children opened largest first.
+template <class Spawn>
+void Builder::BuildNode(std::vector<HierarchyNode>& nodes, const Range& range, int depth, uint32_t index,
+                    uint32_t taskFaces, Spawn& spawn)
+{
+    Range children[kNodeWidth];
+    int count = 1;
+    children[0] = range;
+    // Even splits once the remaining levels could no longer hold the
+    // range otherwise: each halves it, so log2 of the count levels do.
+    const int levelsLeft = kHierarchyDepth - depth - 1;
+    const bool even = levelsLeft < 2 + static_cast<int>(std::log2(double(range.Count()) + 1.0) / 3.0) + 1;
+    while (count < kNodeWidth) {
+        // The largest box opens next (the most populous one when splitting
+        // evenly, so that every child shrinks).
+        int open = -1;
+        double largest = -1.0;
+        for (int c = 0; c < count; ++c) {
+            if (children[c].Count() <= static_cast<uint32_t>(kLeafSplit)) continue;
+            const double area = even ? double(children[c].Count()) : children[c].box.HalfArea();
+            if (area > largest) {
+                largest = area;
+                open = c;
+            }
+        }
+        if (open < 0) break;
+        Range left, right;
+        Split(children[open], left, right, even);
+        children[open] = left;
+        children[count++] = right;
+    }
+    // 2. Children: leaves of consecutive records, tasks of their own, or
+    //    nodes placed side by side (a ray often visits several children of
+    //    a node, and then finds them close together).
+    uint64_t child[kNodeWidth] = {};
+    uint32_t next = static_cast<uint32_t>(nodes.size());
+    for (int c = 0; c < count; ++c) {
+        const uint32_t faces = children[c].Count();
+        if (faces <= static_cast<uint32_t>(kLeafMost))
+            child[c] = MakeChild(children[c].begin, faces);
+        else if (faces >= taskFaces)
+            child[c] = MakeChild(spawn(children[c], depth + 1), kTaskChild);
+        else
+            child[c] = MakeChild(next++, 0);
+    }
+    nodes.resize(next);
+    // 3. The node, then its inner children's subtrees.
+    HierarchyNode& node = nodes[index];
+    for (int c = 0; c < kNodeWidth; ++c) {
+        for (int k = 0; k < 3; ++k) {
+            if (c < count) {
+                node.lower[k][c] = children[c].box.lo[k] - pad_[k];
+                node.upper[k][c] = children[c].box.hi[k] + pad_[k];
+            } else {
+                node.lower[k][c] = std::numeric_limits<float>::infinity();
+                node.upper[k][c] = -std::numeric_limits<float>::infinity();
+            }
+        }
+        node.child[c] = c < count ? child[c] : 0;
+    }
+    for (int c = 0; c < count; ++c)
+        if (ChildCount(child[c]) == 0)
+            BuildNode(nodes, children[c], depth + 1, ChildIndex(child[c]), taskFaces, spawn);
+}
 
 // The records in leaf order: record order[k] goes to place k. Gathered
 // into new storage (advised to take large pages before it is written), the
@@ -452,26 +480,147 @@ void ReorderRecords(std::vector<FaceRecord>& records, std::vector<uint32_t>& pla
 
 }  // namespace
 
+struct HierarchyBuild::State {
+    // A subtree to build: its range, its depth and the nodes it is built
+    // into, its root first.
+    struct Task {
+        Range range;
+        int depth;
+        std::vector<HierarchyNode> nodes;
+    };
+
+    std::mutex lock;
+    std::condition_variable changed;
+    std::unique_ptr<Builder> builder;
+    std::vector<FaceRecord>* records = nullptr;
+    std::vector<uint32_t>* placeInList = nullptr;
+    uint32_t taskFaces = 0;
+    std::deque<Task> tasks;        // by number; a deque keeps every task in place as more are added
+    std::vector<uint32_t> waiting; // tasks no thread has taken yet
+    size_t unfinished = 0;         // tasks not yet built
+    bool started = false, failed = false;
+
+    uint32_t Spawn(const Range& range, int depth)
+    {
+        std::lock_guard<std::mutex> hold(lock);
+        tasks.push_back(Task{range, depth, {}});
+        const uint32_t number = static_cast<uint32_t>(tasks.size() - 1);
+        waiting.push_back(number);
+        ++unfinished;
+        changed.notify_one();
+        return number;
+    }
+};
+
+HierarchyBuild::HierarchyBuild() : state_(new State) {}
+
+HierarchyBuild::~HierarchyBuild() = default;
+
+void HierarchyBuild::Start(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList)
+{
+    State& s = *state_;
+    std::unique_ptr<Builder> builder(new Builder(records));
+    const Range all = builder->Open();
+    std::lock_guard<std::mutex> hold(s.lock);
+    s.builder = std::move(builder);
+    s.records = &records;
+    s.placeInList = &placeInList;
+    s.taskFaces = std::max(kTaskFacesLeast, static_cast<uint32_t>(records.size() / kTasksAbout));
+    s.started = true;
+    if (!records.empty()) {
+        s.tasks.push_back(State::Task{all, 0, {}});
+        s.waiting.push_back(0);
+        s.unfinished = 1;
+    }
+    s.changed.notify_all();
+}
+
+void HierarchyBuild::Work()
+{
+    State& s = *state_;
+    auto spawn = [&s](const Range& range, int depth) { return s.Spawn(range, depth); };
+    for (;;) {
+        State::Task* task = nullptr;
+        {
+            std::unique_lock<std::mutex> hold(s.lock);
+            s.changed.wait(hold, [&s] { return s.failed || !s.started || !s.waiting.empty() || s.unfinished == 0; });
+            if (s.failed || !s.started || s.waiting.empty()) return;
+            // The largest subtree waiting goes first, so that no thread is
+            // left with a large one at the end.
+            size_t pick = 0;
+            for (size_t w = 1; w < s.waiting.size(); ++w)
+                if (s.tasks[s.waiting[w]].range.Count() > s.tasks[s.waiting[pick]].range.Count()) pick = w;
+            task = &s.tasks[s.waiting[pick]];
+            s.waiting.erase(s.waiting.begin() + static_cast<std::ptrdiff_t>(pick));
+        }
+        try {
+            task->nodes.emplace_back();
+            s.builder->BuildNode(task->nodes, task->range, task->depth, 0, s.taskFaces, spawn);
+        } catch (...) {
+            std::lock_guard<std::mutex> hold(s.lock);
+            s.failed = true;
+            s.changed.notify_all();
+            throw;
+        }
+        std::lock_guard<std::mutex> hold(s.lock);
+        if (--s.unfinished == 0) s.changed.notify_all();
+    }
+}
+
+void HierarchyBuild::Finish(Hierarchy& out)
+{
+    State& s = *state_;
+    out.nodes.clear();
+    if (s.tasks.empty()) return;
+    // 1. Each task's nodes take their place depth first from the root, in
+    //    child order, so the layout never depends on which thread built
+    //    what, or when.
+    std::vector<uint32_t> base(s.tasks.size()), order;
+    order.reserve(s.tasks.size());
+    size_t total = 0;
+    struct Placing {
+        State& s;
+        std::vector<uint32_t>& base;
+        std::vector<uint32_t>& order;
+        size_t& total;
+        void operator()(uint32_t t)
+        {
+            base[t] = static_cast<uint32_t>(total);
+            order.push_back(t);
+            total += s.tasks[t].nodes.size();
+            for (const HierarchyNode& node : s.tasks[t].nodes)
+                for (uint64_t child : node.child)
+                    if (ChildCount(child) == kTaskChild) (*this)(ChildIndex(child));
+        }
+    } placing{s, base, order, total};
+    placing(0);
+    // 2. Into storage of the final size, advised to take large pages before
+    //    it is written, every inner child renamed to its place there.
+    out.nodes.reserve(total);
+    platform::AdviseLargePages(out.nodes.data(), out.nodes.capacity() * sizeof(HierarchyNode));
+    for (uint32_t t : order) {
+        for (HierarchyNode node : s.tasks[t].nodes) {
+            for (uint64_t& child : node.child) {
+                if (ChildCount(child) == kTaskChild)
+                    child = MakeChild(base[ChildIndex(child)], 0);
+                else if (ChildCount(child) == 0 && child != 0)
+                    child = MakeChild(base[t] + ChildIndex(child), 0);
+            }
+            out.nodes.push_back(node);
+        }
+        std::vector<HierarchyNode>().swap(s.tasks[t].nodes);
+    }
+    // 3. The records in leaf order.
+    ReorderRecords(*s.records, *s.placeInList, s.builder->Order());
+    s.builder.reset();
+}
+
 void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out)
 {
-    out.nodes.clear();
-    if (records.empty()) return;
-    std::vector<uint32_t> refs;
-    {
-        Builder builder(records, out.nodes);
-        builder.Build();
-        refs = builder.Order();
-    }
-    {
-        // Into storage of the final size, advised to take large pages before
-        // it is written.
-        std::vector<HierarchyNode> nodes;
-        nodes.reserve(out.nodes.size());
-        platform::AdviseLargePages(nodes.data(), nodes.capacity() * sizeof(HierarchyNode));
-        nodes.assign(out.nodes.begin(), out.nodes.end());
-        out.nodes.swap(nodes);
-    }
-    ReorderRecords(records, placeInList, refs);
+    HierarchyBuild build;
+    build.Start(records, placeInList);
+    build.Work();
+    build.Finish(out);
 }
 
 }  // namespace vek
