@@ -7,8 +7,6 @@
 #include <dlfcn.h>
 #include <pthread.h>
 #include <sys/mman.h>
-
-#include <cstdlib>
 #ifdef __GLIBC__
 #include <malloc.h>
 #endif

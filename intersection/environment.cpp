@@ -109,35 +109,13 @@ bool RunBoth(Beside beside, Here here, bool apart)
 }
 
 // Hands the hierarchy's records (leaf order) to the grid, its entries
-// renumbered from places in the face list to records. A
-// face the grid placed in no cell can be found through neither structure:
-// should there be any, their records leave and the hierarchy is built
-// again over the rest, so both structures hold the same faces.
-void AdoptRecords(VekGrid& grid, size_t faces, std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList,
-                  Hierarchy& hierarchy)
+// renumbered from places in the face list to records.
+void AdoptRecords(VekGrid& grid, size_t faces, std::vector<FaceRecord>& records,
+                  const std::vector<uint32_t>& placeInList)
 {
     std::vector<uint32_t> placeOf(faces, kEntryNested);
     for (size_t k = 0; k < records.size(); ++k) placeOf[placeInList[k]] = static_cast<uint32_t>(k);
-    std::vector<uint8_t> named(records.size(), 0);
-    grid.RenumberEntries(placeOf, named);
-    if (std::find(named.begin(), named.end(), 0) != named.end()) {
-        std::vector<FaceRecord> kept;
-        std::vector<uint32_t> keptPlaces;
-        for (size_t k = 0; k < records.size(); ++k)
-            if (named[k]) {
-                kept.push_back(records[k]);
-                keptPlaces.push_back(placeInList[k]);
-            }
-        BuildHierarchy(kept, keptPlaces, hierarchy);
-        // Entries name records by their first places; placeOf maps those on.
-        std::vector<uint32_t> newPlace(faces, kEntryNested);
-        for (size_t k = 0; k < kept.size(); ++k) newPlace[keptPlaces[k]] = static_cast<uint32_t>(k);
-        for (size_t k = 0; k < records.size(); ++k) placeOf[k] = newPlace[placeInList[k]];
-        placeOf.resize(records.size());
-        std::vector<uint8_t> keptNamed(kept.size(), 0);
-        grid.RenumberEntries(placeOf, keptNamed);
-        records.swap(kept);
-    }
+    grid.RenumberEntries(placeOf);
     grid.AdoptRecords(std::move(records));
 }
 
@@ -277,11 +255,11 @@ void VekIntersection_PrepareEnvironment()
             },
             [&] {
                 grid->Build(items);
-                hierarchy.Work();  // the grid is done first: its thread takes subtrees still waiting
+                hierarchy.Work();  // then subtrees still waiting, beside the other thread
             },
             g_mainValueTable.threadCount >= 2 && items.size() >= vek::kBuildsApartFaces);
         hierarchy.Finish(env.hierarchy);
-        vek::AdoptRecords(*grid, items.size(), records, placeInList, env.hierarchy);
+        vek::AdoptRecords(*grid, items.size(), records, placeInList);
     }
     // What the second thread's build freed would stay with it.
     if (apart) vek::platform::ReturnFreeMemory();

@@ -452,14 +452,11 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     Compact();
 }
 
-void VekGrid::RenumberEntries(const std::vector<uint32_t>& placeOf, std::vector<uint8_t>& named)
+void VekGrid::RenumberEntries(const std::vector<uint32_t>& placeOf)
 {
     ForEachGrid([&](VekGrid& g) {
         for (uint32_t& e : g.items)
-            if (!(e & kEntryNested)) {
-                e = placeOf[e];
-                named[e] = 1;
-            }
+            if (!(e & kEntryNested)) e = placeOf[e];
     });
 }
 

@@ -141,9 +141,10 @@ public:
     // binning, nested grids, then the compact cell arrays. Its entries name
     // faces by their place in the list until RenumberEntries.
     void Build(const std::vector<CellItem>& faces);
-    // Makes every entry name the record at placeOf[its face's place] and
-    // sets named[p] for every record p an entry names.
-    void RenumberEntries(const std::vector<uint32_t>& placeOf, std::vector<uint8_t>& named);
+    // Makes every entry name the record at placeOf[its face's place]. Every
+    // face the grid is given lands in a cell (cells are clamped into the
+    // grid), so every record is named.
+    void RenumberEntries(const std::vector<uint32_t>& placeOf);
     // Takes the records the entries name, and with their size the walks'
     // style (top grid only).
     void AdoptRecords(std::vector<FaceRecord>&& made);
