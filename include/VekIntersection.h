@@ -35,8 +35,11 @@ VEK_API void VekIntersection_RegisterArealight(VekAreaLight* light);
 // publishes the scene boundary (the scene box with a margin) in
 // g_mainStatusTable. Elements whose bounds are not finite or reach beyond
 // 1e28 are left out. Every element's ray marks are cleared. A second call
-// replaces both (a reset of the occluder cache must follow). Memory
-// exhaustion reaches the caller as std::bad_alloc.
+// replaces both (a reset of the occluder cache must follow). With a
+// threadCount of 2 or more and 4096 elements or more, the two are built on
+// the calling thread and one more, which ends before the call returns; the
+// result is the same either way. Memory exhaustion reaches the caller as
+// std::bad_alloc.
 VEK_API void VekIntersection_PrepareEnvironment();
 // Releases the billboard copies, the grids and the hierarchy; registered
 // surfaces and area lights stay the host's.
