@@ -31,7 +31,7 @@ namespace vekbench {
 namespace {
 
 constexpr int kImage = 256;  // camera rays: kImage x kImage
-constexpr int kRepetitions = 3;
+constexpr int kRepetitions = 5;
 constexpr int kScattered = 1 << 16;
 constexpr float kHitMin = 1e-4f;
 
