@@ -396,7 +396,7 @@ private:
 // 1. The node at index for the range: children opened largest first.
 template <class Spawn>
 void Builder::BuildNode(std::vector<HierarchyNode>& nodes, const Range& range, int depth, uint32_t index,
-                    uint32_t taskFaces, Spawn& spawn)
+                        uint32_t taskFaces, Spawn& spawn)
 {
     Range children[kNodeWidth];
     int count = 1;
