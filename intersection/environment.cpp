@@ -108,17 +108,6 @@ bool RunBoth(Beside beside, Here here, bool apart)
     return false;
 }
 
-// Hands the hierarchy's records (leaf order) to the grid, its entries
-// renumbered from places in the face list to records.
-void AdoptRecords(VekGrid& grid, size_t faces, std::vector<FaceRecord>& records,
-                  const std::vector<uint32_t>& placeInList)
-{
-    std::vector<uint32_t> placeOf(faces, kEntryNested);
-    for (size_t k = 0; k < records.size(); ++k) placeOf[placeInList[k]] = static_cast<uint32_t>(k);
-    grid.RenumberEntries(placeOf);
-    grid.AdoptRecords(std::move(records));
-}
-
 void EndEnvironment(Environment& env)
 {
     // 1. The grids (their nested grids and cell arrays with them) and the hierarchy.
@@ -259,7 +248,7 @@ void VekIntersection_PrepareEnvironment()
             },
             g_mainValueTable.threadCount >= 2 && items.size() >= vek::kBuildsApartFaces);
         hierarchy.Finish(env.hierarchy);
-        vek::AdoptRecords(*grid, items.size(), records, placeInList);
+        grid->AdoptRecords(std::move(records), placeInList, items.size());
     }
     // What the second thread's build freed would stay with it.
     if (apart) vek::platform::ReturnFreeMemory();

@@ -379,7 +379,7 @@ void VekGrid::GrowEmptyBoxes()
             for (block[va] = 0; block[va] < n[va]; ++block[va])
                 for (block[ua] = 0; block[ua] < n[ua]; ++block[ua]) {
                     const size_t at = block[axis] * sl + (block[va] + 1) * su + (block[ua] + 1);
-                    const size_t index = (static_cast<size_t>(block[2]) * n[1] + block[1]) * n[0] + block[0];
+                    const size_t index = BlockAt(block[0], block[1], block[2]);
                     t[at] = (blockOccupied[index] ? 1 : 0) + t[at - 1] + t[at - su] - t[at - 1 - su];
                 }
     }
@@ -394,7 +394,7 @@ void VekGrid::GrowEmptyBoxes()
     for (int32_t z = 0; z < n[2]; ++z)
         for (int32_t y = 0; y < n[1]; ++y)
             for (int32_t x = 0; x < n[0]; ++x) {
-                if (blockOccupied[(static_cast<size_t>(z) * n[1] + y) * n[0] + x]) continue;
+                if (blockOccupied[BlockAt(x, y, z)]) continue;
                 // A side that once meets an occupied block stays closed:
                 // its layer only widens as the other sides grow.
                 int32_t lo[3] = {x, y, z}, hi[3] = {x, y, z};
@@ -420,7 +420,7 @@ void VekGrid::GrowEmptyBoxes()
                         }
                     }
                 }
-                EmptyBox& box = emptyBoxes[(static_cast<size_t>(z) * n[1] + y) * n[0] + x];
+                EmptyBox& box = emptyBoxes[BlockAt(x, y, z)];
                 for (int i = 0; i < 3; ++i) {
                     box.lo[i] = static_cast<uint8_t>(lo[i]);
                     box.hi[i] = static_cast<uint8_t>(hi[i]);
@@ -452,16 +452,14 @@ void VekGrid::Build(const std::vector<CellItem>& faces)
     Compact();
 }
 
-void VekGrid::RenumberEntries(const std::vector<uint32_t>& placeOf)
+void VekGrid::AdoptRecords(std::vector<FaceRecord>&& made, const std::vector<uint32_t>& placeInList, size_t faces)
 {
+    std::vector<uint32_t> placeOf(faces, kEntryNested);
+    for (size_t k = 0; k < made.size(); ++k) placeOf[placeInList[k]] = static_cast<uint32_t>(k);
     ForEachGrid([&](VekGrid& g) {
         for (uint32_t& e : g.items)
             if (!(e & kEntryNested)) e = placeOf[e];
     });
-}
-
-void VekGrid::AdoptRecords(std::vector<FaceRecord>&& made)
-{
     records = std::move(made);
     // Walk style: fetching ahead pays once the structure is well beyond
     // what the caches hold, and only costs on smaller ones.

@@ -73,11 +73,11 @@ inline VekFace* RecordFace(const FaceRecord& r) { return reinterpret_cast<VekFac
 // is nil. The searches take this, and whether a face casts shadows at all,
 // from the records the preparation makes.
 bool StopsAllLight(const VekFace& surface);
+inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
+
 // The records of the faces a grid places (all but back sides), in list
 // order, and each one's place in the list.
 void MakeRecords(const std::vector<CellItem>& faces, std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList);
-
-inline uint32_t* RecordMarks(const FaceRecord& r) { return reinterpret_cast<uint32_t*>(r.marks & ~kRecordMarkTags); }
 
 // What every query starts from: its ray and the parameter it starts after.
 // Each query's own record adds where it ends and what it passes over.
@@ -139,15 +139,15 @@ public:
 
     // Builds the whole structure from the tagged face list: counting,
     // binning, nested grids, then the compact cell arrays. Its entries name
-    // faces by their place in the list until RenumberEntries.
+    // faces by their place in the list until AdoptRecords.
     void Build(const std::vector<CellItem>& faces);
-    // Makes every entry name the record at placeOf[its face's place]. Every
-    // face the grid is given lands in a cell (cells are clamped into the
-    // grid), so every record is named.
-    void RenumberEntries(const std::vector<uint32_t>& placeOf);
-    // Takes the records the entries name, and with their size the walks'
-    // style (top grid only).
-    void AdoptRecords(std::vector<FaceRecord>&& made);
+    // Takes the face records (top grid only), placeInList[k] being the
+    // place in the list of faces (of which there are faces) of record k's
+    // face, renumbers every grid's entries from places to records, and sets
+    // the walks' style from the structure's size. Every face the grid is
+    // given lands in a cell (cells are clamped into the grid), so every
+    // record is named.
+    void AdoptRecords(std::vector<FaceRecord>&& made, const std::vector<uint32_t>& placeInList, size_t faces);
 
     int32_t resolution[3];
     int32_t sliceSize;
@@ -222,10 +222,14 @@ public:
     };
     std::vector<EmptyBox> emptyBoxes;
 
+    // The index of block (x, y, z), and of the block that holds cell.
+    size_t BlockAt(int32_t x, int32_t y, int32_t z) const
+    {
+        return (static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x;
+    }
     size_t BlockIndex(const int32_t cell[3]) const
     {
-        const int32_t x = cell[0] >> kBlockShift, y = cell[1] >> kBlockShift, z = cell[2] >> kBlockShift;
-        return (static_cast<size_t>(z) * blockResolution[1] + y) * blockResolution[0] + x;
+        return BlockAt(cell[0] >> kBlockShift, cell[1] >> kBlockShift, cell[2] >> kBlockShift);
     }
     bool BlockEmpty(const int32_t cell[3]) const { return !blockOccupied[BlockIndex(cell)]; }
     // Fetches the occupancy of the block that holds cell.

@@ -73,7 +73,4 @@ private:
     std::unique_ptr<State> state_;
 };
 
-// The whole build on the calling thread.
-void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out);
-
 }  // namespace vek

@@ -38,16 +38,22 @@ constexpr uint32_t kSampledRange = 16384;
 // coordinates involved) then never puts it outside the box of its face.
 constexpr double kPadShare = 1.0 / (1 << 19);
 
-// Half the surface area of the box [lo, hi] in vector lanes (the fourth
-// lane unused), in double precision as Box::HalfArea; 0 when it is empty.
+// Half the surface area of the box [lo, hi], in double precision: extents
+// near the float limit would overflow a float product; 0 when it is empty.
+inline double HalfArea(const float lo[3], const float hi[3])
+{
+    const double x = double(hi[0]) - lo[0], y = double(hi[1]) - lo[1], z = double(hi[2]) - lo[2];
+    if (!(x >= 0.0)) return 0.0;
+    return x * y + y * z + z * x;
+}
+
+// The same of a box in vector lanes (the fourth lane unused).
 inline double HalfArea(__m128 lo, __m128 hi)
 {
     alignas(16) float a[4], b[4];
     _mm_store_ps(a, lo);
     _mm_store_ps(b, hi);
-    const double x = double(b[0]) - a[0], y = double(b[1]) - a[1], z = double(b[2]) - a[2];
-    if (!(x >= 0.0)) return 0.0;
-    return x * y + y * z + z * x;
+    return HalfArea(a, b);
 }
 
 struct Box {
@@ -63,14 +69,7 @@ struct Box {
             hi[k] = std::max(hi[k], p[k]);
         }
     }
-    // Half the surface area, in double: extents near the float limit
-    // would overflow a float product.
-    double HalfArea() const
-    {
-        const double x = double(hi[0]) - lo[0], y = double(hi[1]) - lo[1], z = double(hi[2]) - lo[2];
-        if (!(x >= 0.0)) return 0.0;  // empty
-        return x * y + y * z + z * x;
-    }
+    double HalfArea() const { return vek::HalfArea(lo, hi); }
 };
 
 // A face as the build sorts it: its box and its record, 32 bytes, moved as
@@ -613,14 +612,6 @@ void HierarchyBuild::Finish(Hierarchy& out)
     // 3. The records in leaf order.
     ReorderRecords(*s.records, *s.placeInList, s.builder->Order());
     s.builder.reset();
-}
-
-void BuildHierarchy(std::vector<FaceRecord>& records, std::vector<uint32_t>& placeInList, Hierarchy& out)
-{
-    HierarchyBuild build;
-    build.Start(records, placeInList);
-    build.Work();
-    build.Finish(out);
 }
 
 }  // namespace vek

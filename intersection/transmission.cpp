@@ -35,6 +35,7 @@ namespace {
 
 // A factor whose components sum below this is opaque.
 constexpr float kOpaqueSum = 1e-10f;
+bool Opaque(const CG::vec3<float>& f) { return f.x + f.y + f.z < kOpaqueSum; }
 // Turns a byte into [0, 1].
 constexpr float kByteToUnit = 0.003921568f;
 // The segment of VekIntersection_Search excludes both ends.
@@ -151,8 +152,7 @@ bool StopsAllLight(const VekFace& surface)
     if (surface.flags & VEK_FACE_NO_SHADOW) return false;
     const VekAttribute* a = static_cast<const VekSurface&>(surface).attribute;
     if (!a) return true;
-    const CG::vec3<float>& tr = a->transparency;
-    return !(a->mapFlags & VEK_MAP_2) && tr.x + tr.y + tr.z < kOpaqueSum;
+    return !(a->mapFlags & VEK_MAP_2) && Opaque(a->transparency);
 }
 
 bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG::vec3<float>& factor,
@@ -164,7 +164,7 @@ bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG:
     // 1. Plain transparency; a face without a material is opaque.
     if (!a || !HasReadableMap2(*a)) {
         const CG::vec3<float> tr = a ? a->transparency : kBlocked;
-        if (tr.x + tr.y + tr.z < kOpaqueSum) {
+        if (Opaque(tr)) {
             if (cacheSlot) *cacheSlot = record;
             return false;
         }
@@ -174,7 +174,7 @@ bool AttenuateByFace(const FaceRecord& record, const CG::vec3<float>& point, CG:
     // 2. The second map; a texel that stops everything is not cached
     //    (the next ray may meet another texel of the same face).
     const CG::vec3<float> m = MapFactor(s, *a, point);
-    if (m.x + m.y + m.z < kOpaqueSum) return false;
+    if (Opaque(m)) return false;
     factor = CG::vec3<float>(factor.x * m.x, factor.y * m.y, factor.z * m.z);
     return true;
 }
